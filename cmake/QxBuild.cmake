@@ -1,0 +1,99 @@
+# Shared settings and helpers for the deliverables and their tests.
+
+set(QX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+
+if(WIN32)
+  # Everything a deliverable runs lands in bin/, so programs find each other
+  # and the libraries they import.
+  set(QX_BIN_DIR ${CMAKE_BINARY_DIR}/bin)
+  enable_language(RC)
+  set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
+  add_compile_options(-Wall -Wextra)
+  add_link_options(-static -static-libgcc -static-libstdc++)
+  if(QX_TARGET STREQUAL "win32")
+    add_link_options(-Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
+                     -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
+  endif()
+  set_property(GLOBAL PROPERTY QX_DELIVERABLES "")
+else()
+  add_compile_options(-Wall -Wextra)
+endif()
+
+# Windows 2000 headers for what we ship, so later APIs fail at compile time
+# and record sizes are those of the platform we target.
+function(qx_target_windows target)
+  target_compile_definitions(${target} PRIVATE _WIN32_WINNT=0x0500 WINVER=0x0500
+                             _WIN32_IE=0x0500 NOMINMAX)
+  target_include_directories(${target} PRIVATE ${QX_SOURCE_DIR})
+endfunction()
+
+function(qx_register_deliverable target)
+  set_property(GLOBAL APPEND PROPERTY QX_DELIVERABLES ${target})
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${QX_BIN_DIR})
+endfunction()
+
+# qx_program(Name SOURCES ... [LIBS ...]): a GUI program of the system.
+function(qx_program name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} WIN32 ${ARG_SOURCES})
+  qx_target_windows(${name})
+  target_link_libraries(${name} PRIVATE framework ${ARG_LIBS})
+  qx_register_deliverable(${name})
+endfunction()
+
+# qx_library(Name DEF file.def SOURCES ... [LIBS ...]): a DLL of the system,
+# exports named by its .def file so both builds show plain names.
+function(qx_library name)
+  cmake_parse_arguments(ARG "" "DEF;OUTPUT_DIR" "SOURCES;LIBS" ${ARGN})
+  add_library(${name} SHARED ${ARG_SOURCES} ${ARG_DEF})
+  qx_target_windows(${name})
+  set_target_properties(${name} PROPERTIES PREFIX "" IMPORT_PREFIX "")
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  if(QX_TARGET STREQUAL "win32")
+    # stdcall names without their @N suffix, as the .def file spells them
+    target_link_options(${name} PRIVATE -Wl,--kill-at)
+  endif()
+  qx_register_deliverable(${name})
+  if(ARG_OUTPUT_DIR)
+    set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${ARG_OUTPUT_DIR})
+  endif()
+endfunction()
+
+# qx_win_test(name SOURCES ... [LIBS ...]): a GoogleTest program run under Wine.
+function(qx_win_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_compile_definitions(${name} PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX
+                             QX_BIN_DIR="${QX_BIN_DIR}" QX_TEST_BIN_DIR="${CMAKE_BINARY_DIR}/tests/bin")
+  target_include_directories(${name} PRIVATE ${QX_SOURCE_DIR} ${QX_SOURCE_DIR}/tests/win)
+  target_link_libraries(${name} PRIVATE win_test_support GTest::gtest_main ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST DISCOVERY_TIMEOUT 60
+                       WORKING_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin
+                       PROPERTIES TIMEOUT 300)
+endfunction()
+
+# qx_test_program(name SOURCES ... [LIBS ...]): a helper program for the tests
+# (fixtures, probes), never shipped.
+function(qx_test_program name)
+  cmake_parse_arguments(ARG "CONSOLE" "" "SOURCES;LIBS" ${ARGN})
+  if(ARG_CONSOLE)
+    add_executable(${name} ${ARG_SOURCES})
+  else()
+    add_executable(${name} WIN32 ${ARG_SOURCES})
+  endif()
+  target_compile_definitions(${name} PRIVATE _WIN32_WINNT=0x0601 WINVER=0x0601 NOMINMAX)
+  target_include_directories(${name} PRIVATE ${QX_SOURCE_DIR} ${QX_SOURCE_DIR}/tests/win)
+  target_link_libraries(${name} PRIVATE ${ARG_LIBS})
+  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests/bin)
+endfunction()
+
+# qx_native_test(name SOURCES ... [LIBS ...]): a GoogleTest program of the
+# platform-free logic.
+function(qx_native_test name)
+  cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
+  add_executable(${name} ${ARG_SOURCES})
+  target_include_directories(${name} PRIVATE ${QX_SOURCE_DIR})
+  target_link_libraries(${name} PRIVATE GTest::gtest_main ${ARG_LIBS})
+  gtest_discover_tests(${name} DISCOVERY_MODE PRE_TEST)
+endfunction()

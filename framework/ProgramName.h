@@ -1,0 +1,18 @@
+// The program's name as its message boxes show it: the executable's file
+// name without folder and extension. Plain logic.
+#pragma once
+
+#include <string>
+
+namespace qx {
+
+inline std::string ProgramNameFromPath(const std::string& path) {
+    const std::size_t slash = path.find_last_of("\\/");
+    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    const std::size_t dot = name.rfind('.');
+    if (dot != std::string::npos && dot != 0)
+        name.erase(dot);
+    return name;
+}
+
+} // namespace qx

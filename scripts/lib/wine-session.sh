@@ -1,0 +1,60 @@
+# Sourced by the scripts: one Xvfb display and one fresh Wine prefix with a
+# persistent wineserver for a whole run.
+#   wine_session_start ROOT [PREFIX]   exports DISPLAY, WINEPREFIX, WINEDEBUG ...
+#   wine_session_stop                  ends wineserver, then the display it started
+
+wine_session_start() {
+  local root=$1
+  export WINEPREFIX=${2:-$root/build/wineprefix}
+  export WINEDEBUG=-all
+  export WINEDLLOVERRIDES="mscoree,mshtml="
+  export WINEARCH=win64
+  export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+  export PATH=/usr/lib/wine:$PATH
+
+  if [ -z "${QX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    local fd_file
+    fd_file=$(mktemp)
+    Xvfb -displayfd 3 -screen 0 "${QX_SCREEN:-1024x768x24}" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+    QX_XVFB_PID=$!
+    local i
+    for i in $(seq 1 100); do
+      [ -s "$fd_file" ] && break
+      sleep 0.1
+    done
+    export DISPLAY=":$(head -n1 "$fd_file")"
+    rm -f "$fd_file"
+  fi
+
+  rm -rf "$WINEPREFIX"
+  mkdir -p "$WINEPREFIX"
+  wineserver -p
+  wineboot -i >/dev/null 2>&1
+  wine_session_configure
+}
+
+# Crash dialog off; Korean dialog fonts mapped to Nanum so Hangul has glyphs.
+wine_session_configure() {
+  local reg
+  reg=$(mktemp --suffix=.reg)
+  {
+    printf 'Windows Registry Editor Version 5.00\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
+    printf '"Gulim"="NanumGothic"\r\n"GulimChe"="NanumGothicCoding"\r\n'
+    printf '"굴림"="NanumGothic"\r\n"굴림체"="NanumGothicCoding"\r\n'
+    printf '"Dotum"="NanumGothic"\r\n"돋움"="NanumGothic"\r\n"Batang"="NanumMyeongjo"\r\n\r\n'
+  } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
+  wine64 regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+  rm -f "$reg"
+}
+
+wine_session_stop() {
+  wineserver -k >/dev/null 2>&1 || true
+  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "${QX_XVFB_PID:-}" ]; then
+    kill "$QX_XVFB_PID" 2>/dev/null || true
+    wait "$QX_XVFB_PID" 2>/dev/null || true
+    QX_XVFB_PID=
+  fi
+}

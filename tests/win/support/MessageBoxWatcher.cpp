@@ -1,0 +1,179 @@
+#include "WinTestSupport.h"
+
+#include <array>
+
+namespace qxtest {
+
+namespace {
+
+constexpr int kIconSize = 32;
+
+using IconPixels = std::array<COLORREF, kIconSize * kIconSize>;
+
+IconPixels ReadPixels(HDC dc) {
+    IconPixels pixels;
+    for (int y = 0; y < kIconSize; ++y) {
+        for (int x = 0; x < kIconSize; ++x)
+            pixels[y * kIconSize + x] = GetPixel(dc, x, y);
+    }
+    return pixels;
+}
+
+// What the screen shows of the box's icon control.
+IconPixels IconOnScreen(HWND iconControl) {
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    BitBlt(memory, 0, 0, kIconSize, kIconSize, screen, rect.left, rect.top, SRCCOPY);
+    IconPixels pixels = ReadPixels(memory);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+// A standard icon drawn over the given background, as a box would show it.
+IconPixels StandardIcon(const char* name, COLORREF background) {
+    HDC screen = GetDC(nullptr);
+    HDC memory = CreateCompatibleDC(screen);
+    HBITMAP bitmap = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
+    HGDIOBJ previous = SelectObject(memory, bitmap);
+    HBRUSH brush = CreateSolidBrush(background);
+    RECT all = {0, 0, kIconSize, kIconSize};
+    FillRect(memory, &all, brush);
+    DeleteObject(brush);
+    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, name), kIconSize, kIconSize, 0, nullptr,
+               DI_NORMAL);
+    IconPixels pixels = ReadPixels(memory);
+    SelectObject(memory, previous);
+    DeleteObject(bitmap);
+    DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return pixels;
+}
+
+int MatchingPixels(const IconPixels& a, const IconPixels& b) {
+    int same = 0;
+    for (std::size_t i = 0; i < a.size(); ++i)
+        same += a[i] == b[i];
+    return same;
+}
+
+HWND FindIconControl(HWND box) {
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) == L"Static" && (GetWindowLongW(child, GWL_STYLE) & SS_ICON) &&
+            IsWindowVisible(child))
+            return child;
+    }
+    return nullptr;
+}
+
+UINT ReadIcon(HWND box) {
+    HWND control = FindIconControl(box);
+    if (!control)
+        return 0;
+    const IconPixels shown = IconOnScreen(control);
+    const COLORREF background = shown[0]; // the icons' corners are transparent
+    const struct {
+        const char* name;
+        UINT style;
+    } icons[] = {{IDI_HAND, MB_ICONHAND},
+                 {IDI_QUESTION, MB_ICONQUESTION},
+                 {IDI_EXCLAMATION, MB_ICONEXCLAMATION},
+                 {IDI_ASTERISK, MB_ICONASTERISK}};
+    UINT best = 0;
+    int bestScore = kIconSize * kIconSize * 3 / 4; // below this, no standard icon
+    for (const auto& icon : icons) {
+        const int score = MatchingPixels(shown, StandardIcon(icon.name, background));
+        if (score > bestScore) {
+            bestScore = score;
+            best = icon.style;
+        }
+    }
+    return best;
+}
+
+} // namespace
+
+SeenBox ReadMessageBox(HWND box) {
+    SeenBox seen;
+    seen.caption = WindowText(box);
+    seen.text = DialogItemText(box, 0xFFFF);
+    for (HWND child = GetWindow(box, GW_CHILD); child; child = GetWindow(child, GW_HWNDNEXT)) {
+        if (ClassName(child) != L"Button" || !IsWindowVisible(child))
+            continue;
+        const int id = GetDlgCtrlID(child);
+        seen.buttons.push_back(id);
+        if ((GetWindowLongW(child, GWL_STYLE) & 0x0F) == BS_DEFPUSHBUTTON)
+            seen.defaultButton = id;
+    }
+    seen.icon = ReadIcon(box);
+    return seen;
+}
+
+MessageBoxWatcher::MessageBoxWatcher(std::wstring caption, int answer)
+    : m_caption(std::move(caption)), m_answer(answer) {
+    InitializeCriticalSection(&m_lock);
+    m_thread = CreateThread(nullptr, 0, Watch, this, 0, nullptr);
+}
+
+MessageBoxWatcher::~MessageBoxWatcher() {
+    InterlockedExchange(&m_stop, 1);
+    if (m_thread) {
+        WaitForSingleObject(m_thread, 10000);
+        CloseHandle(m_thread);
+    }
+    DeleteCriticalSection(&m_lock);
+}
+
+void MessageBoxWatcher::SetAnswer(int answer) { InterlockedExchange(&m_answer, answer); }
+
+bool MessageBoxWatcher::WaitForBoxes(std::size_t count, DWORD timeoutMs) {
+    return WaitUntil(
+        [&] {
+            EnterCriticalSection(&m_lock);
+            const bool enough = m_boxes.size() >= count;
+            LeaveCriticalSection(&m_lock);
+            return enough;
+        },
+        timeoutMs);
+}
+
+std::vector<SeenBox> MessageBoxWatcher::Boxes() const {
+    EnterCriticalSection(&m_lock);
+    std::vector<SeenBox> boxes = m_boxes;
+    LeaveCriticalSection(&m_lock);
+    return boxes;
+}
+
+DWORD WINAPI MessageBoxWatcher::Watch(void* self) {
+    static_cast<MessageBoxWatcher*>(self)->WatchLoop();
+    return 0;
+}
+
+void MessageBoxWatcher::WatchLoop() {
+    std::vector<HWND> answered;
+    while (!m_stop) {
+        HWND box = FindWindowW(L"#32770", m_caption.c_str());
+        const bool fresh =
+            box && IsWindowVisible(box) &&
+            std::find(answered.begin(), answered.end(), box) == answered.end();
+        if (!fresh || !GetDlgItem(box, 0xFFFF)) {
+            Sleep(20);
+            continue;
+        }
+        Sleep(100); // let the box paint its icon before it is read
+        SeenBox seen = ReadMessageBox(box);
+        EnterCriticalSection(&m_lock);
+        m_boxes.push_back(std::move(seen));
+        LeaveCriticalSection(&m_lock);
+        answered.push_back(box);
+        PostMessageW(GetDlgItem(box, m_answer), BM_CLICK, 0, 0);
+    }
+}
+
+} // namespace qxtest

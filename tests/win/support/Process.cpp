@@ -1,0 +1,219 @@
+#include "WinTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <map>
+
+#include <tlhelp32.h>
+
+namespace qxtest {
+
+std::wstring WindowsPath(const std::string& unixPath) {
+    // Wine maps the Unix root to drive Z:.
+    std::wstring path = L"Z:" + Wide(unixPath.c_str());
+    for (wchar_t& c : path) {
+        if (c == L'/')
+            c = L'\\';
+    }
+    return path;
+}
+
+std::wstring BinPath(const std::wstring& file) { return WindowsPath(QX_BIN_DIR) + L"\\" + file; }
+
+std::wstring TestBinPath(const std::wstring& file) {
+    return WindowsPath(QX_TEST_BIN_DIR) + L"\\" + file;
+}
+
+Process::Process(HANDLE process, HANDLE thread, DWORD id) : m_process(process), m_id(id) {
+    if (thread)
+        CloseHandle(thread);
+}
+
+Process::Process(Process&& other) noexcept : m_process(other.m_process), m_id(other.m_id) {
+    other.m_process = nullptr;
+    other.m_id = 0;
+}
+
+Process& Process::operator=(Process&& other) noexcept {
+    if (this != &other) {
+        Close();
+        m_process = other.m_process;
+        m_id = other.m_id;
+        other.m_process = nullptr;
+        other.m_id = 0;
+    }
+    return *this;
+}
+
+Process::~Process() { Close(); }
+
+void Process::Close() {
+    if (!m_process)
+        return;
+    Kill();
+    CloseHandle(m_process);
+    m_process = nullptr;
+}
+
+std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs) {
+    if (!m_process)
+        return std::nullopt;
+    const DWORD start = GetTickCount();
+    for (;;) {
+        const DWORD elapsed = GetTickCount() - start;
+        if (elapsed >= timeoutMs)
+            break;
+        const DWORD result = MsgWaitForMultipleObjects(1, &m_process, FALSE, timeoutMs - elapsed,
+                                                       QS_SENDMESSAGE);
+        if (result == WAIT_OBJECT_0)
+            break;
+        if (result != WAIT_OBJECT_0 + 1)
+            break;
+        PumpMessages(0);
+    }
+    DWORD code = 0;
+    if (!GetExitCodeProcess(m_process, &code) || code == STILL_ACTIVE)
+        return std::nullopt;
+    return code;
+}
+
+bool Process::IsRunning() const {
+    return m_process && WaitForSingleObject(m_process, 0) == WAIT_TIMEOUT;
+}
+
+void Process::Kill() {
+    if (IsRunning()) {
+        TerminateProcess(m_process, 0xDEAD);
+        WaitForSingleObject(m_process, 5000);
+    }
+}
+
+namespace {
+
+std::wstring UpperName(std::wstring name) {
+    for (wchar_t& c : name)
+        c = towupper(c);
+    return name;
+}
+
+// Environment block of this process with the given entries added or replaced.
+std::wstring EnvironmentBlock(const Environment& changes) {
+    std::map<std::wstring, std::wstring> entries; // by upper-case name
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* p = block; *p; p += wcslen(p) + 1) {
+        const std::wstring entry = p;
+        const std::size_t equals = entry.find(L'=', 1);
+        if (equals != std::wstring::npos)
+            entries[UpperName(entry.substr(0, equals))] = entry;
+    }
+    FreeEnvironmentStringsW(block);
+    for (const auto& [name, value] : changes)
+        entries[UpperName(name)] = name + L"=" + value;
+    std::wstring result;
+    for (const auto& [key, entry] : entries) {
+        result += entry;
+        result.push_back(L'\0');
+    }
+    result.push_back(L'\0');
+    return result;
+}
+
+std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
+            ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
+
+bool ChangesLocale(const Environment& environment) {
+    for (const auto& [name, value] : environment) {
+        if (UpperName(name) == L"LANG" || UpperName(name) == L"LC_ALL")
+            return true;
+    }
+    return false;
+}
+
+// Wine takes a process's locale from the Unix environment it is started in,
+// not from the Windows environment block: such a program is started through
+// env(1) and then found by its executable's name.
+Process StartInLocale(const std::wstring& program, const std::wstring& arguments,
+                      const Environment& environment, const std::wstring& folder) {
+    const std::wstring exeName = program.substr(program.find_last_of(L"\\/") + 1);
+    const std::vector<DWORD> before = ProcessIdsOf(exeName);
+    std::wstring commandLine = L"/usr/bin/env";
+    for (const auto& [name, value] : environment)
+        commandLine += L" " + name + L"=" + value;
+    commandLine += L" /usr/lib/wine/wine64 \"" + program + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "could not start env(1), error " << GetLastError();
+        return Process();
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    DWORD id = 0;
+    WaitUntil(
+        [&] {
+            for (DWORD candidate : ProcessIdsOf(exeName)) {
+                if (std::find(before.begin(), before.end(), candidate) == before.end())
+                    id = candidate;
+            }
+            return id != 0;
+        },
+        10000);
+    HANDLE process = id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
+                                      FALSE, id)
+                        : nullptr;
+    if (!process) {
+        ADD_FAILURE() << "the started program did not appear";
+        return Process();
+    }
+    return Process(process, nullptr, id);
+}
+
+} // namespace
+
+Process StartProcess(const std::wstring& program, const std::wstring& arguments,
+                     const Environment& environment, const std::wstring& folder) {
+    if (ChangesLocale(environment))
+        return StartInLocale(program, arguments, environment, folder);
+    std::wstring commandLine = L"\"" + program + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    std::wstring block = EnvironmentBlock(environment);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
+                        CREATE_UNICODE_ENVIRONMENT, block.data(),
+                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
+        ADD_FAILURE() << "could not start " << std::string(program.begin(), program.end())
+                      << ", error " << GetLastError();
+        return Process();
+    }
+    return Process(info.hProcess, info.hThread, info.dwProcessId);
+}
+
+Environment KoreanUserInterface() {
+    return {{L"LANG", L"ko_KR.UTF-8"}, {L"LC_ALL", L"ko_KR.UTF-8"}, {L"LANGUAGE", L"ko_KR"}};
+}
+
+Environment EnglishUserInterface() {
+    return {{L"LANG", L"en_US.UTF-8"}, {L"LC_ALL", L"en_US.UTF-8"}, {L"LANGUAGE", L"en_US"}};
+}
+
+} // namespace qxtest

@@ -1,0 +1,143 @@
+// What the Windows-side tests use to drive programs as a person would.
+#pragma once
+
+#include <windows.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace qxtest {
+
+// Paths of the built deliverables (bin/) and of the test programs (tests/bin/).
+std::wstring BinPath(const std::wstring& file);
+std::wstring TestBinPath(const std::wstring& file);
+
+// Folder path in the form Windows programs see it (Wine maps /... to Z:\...).
+std::wstring WindowsPath(const std::string& unixPath);
+
+using Environment = std::vector<std::pair<std::wstring, std::wstring>>;
+
+// A started process; ends it (TerminateProcess) if it is still running when
+// the test lets go of it.
+class Process {
+  public:
+    Process() = default;
+    Process(HANDLE process, HANDLE thread, DWORD id);
+    Process(const Process&) = delete;
+    Process& operator=(const Process&) = delete;
+    Process(Process&& other) noexcept;
+    Process& operator=(Process&& other) noexcept;
+    ~Process();
+
+    explicit operator bool() const { return m_process != nullptr; }
+    DWORD Id() const { return m_id; }
+    HANDLE Handle() const { return m_process; }
+
+    // Exit code once the process has ended within timeoutMs, else nothing.
+    std::optional<DWORD> WaitForExit(DWORD timeoutMs);
+    bool IsRunning() const;
+    void Kill();
+
+  private:
+    void Close();
+    HANDLE m_process = nullptr;
+    DWORD m_id = 0;
+};
+
+// Starts program (full path) with arguments; environment entries are added to
+// or replace the test's own. Fails the current test when the start fails.
+Process StartProcess(const std::wstring& program, const std::wstring& arguments = L"",
+                     const Environment& environment = {}, const std::wstring& folder = L"");
+
+// Environment for a program that should show its Korean (or English) user
+// interface.
+Environment KoreanUserInterface();
+Environment EnglishUserInterface();
+
+// Serves sent messages and this thread's queue while waiting.
+void PumpMessages(DWORD milliseconds);
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+
+// Top-level window by exact title and/or class (either may be null), waiting
+// up to timeoutMs for it to exist. Null when it never came.
+HWND WaitForWindow(const wchar_t* title, const wchar_t* className, DWORD timeoutMs);
+// Top-level window of the given process (visible or not) whose title matches.
+HWND WaitForProcessWindow(DWORD processId, const wchar_t* title, DWORD timeoutMs);
+bool WaitForWindowGone(HWND window, DWORD timeoutMs);
+
+std::wstring WindowText(HWND window);
+std::wstring ClassName(HWND window);
+std::wstring DialogItemText(HWND dialog, int id);
+// Clicks a button the way the mouse does, through BM_CLICK on its dialog's thread.
+void ClickButton(HWND dialog, int id);
+
+// UTF-8 text (as the sources hold it) in UTF-16.
+std::wstring Wide(const char* utf8);
+
+// A message box seen by a watcher.
+struct SeenBox {
+    std::wstring caption;
+    std::wstring text;
+    std::vector<int> buttons; // control ids: IDOK, IDCANCEL, IDYES, IDNO ...
+    int defaultButton = 0;    // id of the button with the default style
+    UINT icon = 0;            // MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK or 0
+};
+
+// Watches for message boxes with the given caption on its own thread,
+// records each one and answers it by clicking the given button.
+class MessageBoxWatcher {
+  public:
+    MessageBoxWatcher(std::wstring caption, int answer);
+    MessageBoxWatcher(const MessageBoxWatcher&) = delete;
+    MessageBoxWatcher& operator=(const MessageBoxWatcher&) = delete;
+    ~MessageBoxWatcher();
+
+    // Changes the button that answers the boxes still to come.
+    void SetAnswer(int answer);
+    // Waits until count boxes have been seen in all.
+    bool WaitForBoxes(std::size_t count, DWORD timeoutMs);
+    std::vector<SeenBox> Boxes() const;
+
+  private:
+    static DWORD WINAPI Watch(void* self);
+    void WatchLoop();
+
+    std::wstring m_caption;
+    LONG volatile m_answer;
+    LONG volatile m_stop = 0;
+    mutable CRITICAL_SECTION m_lock;
+    std::vector<SeenBox> m_boxes;
+    HANDLE m_thread = nullptr;
+};
+
+// Reads a message box window's text, buttons and icon.
+SeenBox ReadMessageBox(HWND box);
+
+// Registry helpers on HKEY_CURRENT_USER.
+void DeleteUserKey(const std::wstring& path);
+bool UserKeyExists(const std::wstring& path);
+void SetUserDword(const std::wstring& path, const std::wstring& name, DWORD value);
+void SetUserString(const std::wstring& path, const std::wstring& name, const std::string& value);
+void SetUserValue(const std::wstring& path, const std::wstring& name, DWORD type,
+                  const std::vector<BYTE>& data);
+struct RegistryValue {
+    DWORD type = REG_NONE;
+    std::vector<BYTE> data;
+};
+std::optional<RegistryValue> ReadUserValue(const std::wstring& path, const std::wstring& name);
+std::optional<DWORD> ReadUserDword(const std::wstring& path, const std::wstring& name);
+std::optional<std::string> ReadUserString(const std::wstring& path, const std::wstring& name);
+std::vector<std::wstring> UserValueNames(const std::wstring& path);
+
+// Windows version that Wine reports to one program ("win98", "win2k",
+// "winxp", "win7" ...); an empty version removes the setting.
+void SetProgramWindowsVersion(const std::wstring& exeName, const std::wstring& version);
+
+// Saves a picture of the whole test display as <name>.png in the screenshot
+// folder; returns the Unix path, empty when it could not be taken.
+std::string TakeScreenshot(const std::string& name);
+
+} // namespace qxtest
