@@ -24,4 +24,6 @@ int AfxMessageBox(const std::string& text, UINT type) {
     return ::MessageBoxA(owner, text.c_str(), AfxGetProgramName().c_str(), type);
 }
 
-int AfxMessageBox(UINT stringId, UINT type) { return AfxMessageBox(AfxLoadString(stringId), type); }
+int AfxMessageBox(UINT stringId, UINT type) {
+    return AfxMessageBox(AfxLoadString(stringId), type);
+}

@@ -6,7 +6,9 @@ static_assert(qx::kCommandMessage == WM_COMMAND, "message table keys use WM_COMM
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
 
-HINSTANCE AfxGetResourceHandle() { return reinterpret_cast<HINSTANCE>(&__ImageBase); }
+HINSTANCE AfxGetResourceHandle() {
+    return reinterpret_cast<HINSTANCE>(&__ImageBase);
+}
 
 CDialog::CDialog(UINT templateId, HWND parent) : m_nIDTemplate(templateId), m_hWndParent(parent) {}
 
@@ -26,15 +28,25 @@ BOOL CDialog::Create(HWND parent) {
                                 DialogProc, reinterpret_cast<LPARAM>(this)) != nullptr;
 }
 
-void CDialog::EndDialog(int result) { ::EndDialog(m_hWnd, result); }
+void CDialog::EndDialog(int result) {
+    ::EndDialog(m_hWnd, result);
+}
 
-BOOL CDialog::DestroyWindow() { return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE; }
+BOOL CDialog::DestroyWindow() {
+    return m_hWnd ? ::DestroyWindow(m_hWnd) : FALSE;
+}
 
-BOOL CDialog::OnInitDialog() { return TRUE; }
+BOOL CDialog::OnInitDialog() {
+    return TRUE;
+}
 
-void CDialog::OnOK() { EndDialog(IDOK); }
+void CDialog::OnOK() {
+    EndDialog(IDOK);
+}
 
-void CDialog::OnCancel() { EndDialog(IDCANCEL); }
+void CDialog::OnCancel() {
+    EndDialog(IDCANCEL);
+}
 
 INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
     if (message == WM_INITDIALOG) {

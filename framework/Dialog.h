@@ -23,10 +23,12 @@ struct MessageTable {
     const MessageEntry* entries = nullptr;
     std::size_t count = 0;
     MessageTable() = default;
-    template <std::size_t N> MessageTable(const MessageEntry (&table)[N]) : entries(table), count(N) {}
+    template <std::size_t N>
+    MessageTable(const MessageEntry (&table)[N]) : entries(table), count(N) {}
 };
 
-template <typename D> MessageEntry OnMessage(UINT message, MsgResult (D::*handler)(WPARAM, LPARAM)) {
+template <typename D>
+MessageEntry OnMessage(UINT message, MsgResult (D::*handler)(WPARAM, LPARAM)) {
     return {{message, 0, 0, qx::kAnyNotification}, static_cast<MessageHandler>(handler)};
 }
 

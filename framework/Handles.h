@@ -57,8 +57,12 @@ template <typename Traits> class unique_any {
     Type m_handle = Traits::Invalid();
 };
 
-inline void CloseRegistryKey(HKEY key) { ::RegCloseKey(key); }
-inline void DeleteGdiObject(HGDIOBJ object) { ::DeleteObject(object); }
+inline void CloseRegistryKey(HKEY key) {
+    ::RegCloseKey(key);
+}
+inline void DeleteGdiObject(HGDIOBJ object) {
+    ::DeleteObject(object);
+}
 
 using unique_hkey = unique_any<NullHandleTraits<HKEY, &CloseRegistryKey>>;
 using unique_handle = unique_any<NullHandleTraits<HANDLE, &::CloseHandle>>;
@@ -90,7 +94,8 @@ class unique_window_dc {
 // Selects an object into a DC and puts the previous one back when it goes.
 class select_object_scope {
   public:
-    select_object_scope(HDC dc, HGDIOBJ object) : m_dc(dc), m_previous(::SelectObject(dc, object)) {}
+    select_object_scope(HDC dc, HGDIOBJ object)
+        : m_dc(dc), m_previous(::SelectObject(dc, object)) {}
     select_object_scope(const select_object_scope&) = delete;
     select_object_scope& operator=(const select_object_scope&) = delete;
     ~select_object_scope() {

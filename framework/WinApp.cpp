@@ -4,14 +4,18 @@ namespace {
 CWinApp* g_app = nullptr;
 }
 
-CWinApp::CWinApp() { g_app = this; }
+CWinApp::CWinApp() {
+    g_app = this;
+}
 
 CWinApp::~CWinApp() {
     if (g_app == this)
         g_app = nullptr;
 }
 
-CWinApp* AfxGetApp() { return g_app; }
+CWinApp* AfxGetApp() {
+    return g_app;
+}
 
 int WINAPI WinMain(HINSTANCE instance, HINSTANCE, LPSTR, int) {
     CWinApp* app = AfxGetApp();

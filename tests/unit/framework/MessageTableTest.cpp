@@ -14,7 +14,9 @@ struct Entry {
 constexpr unsigned kPaint = 0x000F;
 constexpr unsigned kCommand = qx::kCommandMessage;
 
-std::uintptr_t CommandParam(unsigned id, unsigned notification) { return (notification << 16) | id; }
+std::uintptr_t CommandParam(unsigned id, unsigned notification) {
+    return (notification << 16) | id;
+}
 
 const Entry kTable[] = {
     {{kPaint, 0, 0, qx::kAnyNotification}, 1},

@@ -33,7 +33,9 @@ const MessageEntry CProbeDlg::kMessages[] = {
     OnCommand(IDC_ASK, &CProbeDlg::OnAsk),
 };
 
-MessageTable CProbeDlg::GetMessageTable() const { return kMessages; }
+MessageTable CProbeDlg::GetMessageTable() const {
+    return kMessages;
+}
 
 class CProbeApp : public CWinApp {
   public:

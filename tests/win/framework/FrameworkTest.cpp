@@ -33,8 +33,8 @@ TEST(FrameworkChain, EnglishDialogRunsItsMessageTableAndEndsOnClose) {
     EXPECT_EQ(L"Hello from the probe", DialogItemText(run.dialog, IDC_GREETING));
 
     ClickButton(run.dialog, IDC_FILL);
-    EXPECT_TRUE(WaitUntil([&] { return DialogItemText(run.dialog, IDC_RESULT) == L"filled"; },
-                          5000));
+    EXPECT_TRUE(
+        WaitUntil([&] { return DialogItemText(run.dialog, IDC_RESULT) == L"filled"; }, 5000));
 
     PostMessageW(run.dialog, WM_CLOSE, 0, 0);
     const auto exitCode = run.process.WaitForExit(10000);

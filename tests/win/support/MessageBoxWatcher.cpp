@@ -46,8 +46,7 @@ IconPixels StandardIcon(const char* name, COLORREF background) {
     RECT all = {0, 0, kIconSize, kIconSize};
     FillRect(memory, &all, brush);
     DeleteObject(brush);
-    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, name), kIconSize, kIconSize, 0, nullptr,
-               DI_NORMAL);
+    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, name), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
     IconPixels pixels = ReadPixels(memory);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
@@ -130,7 +129,9 @@ MessageBoxWatcher::~MessageBoxWatcher() {
     DeleteCriticalSection(&m_lock);
 }
 
-void MessageBoxWatcher::SetAnswer(int answer) { InterlockedExchange(&m_answer, answer); }
+void MessageBoxWatcher::SetAnswer(int answer) {
+    InterlockedExchange(&m_answer, answer);
+}
 
 bool MessageBoxWatcher::WaitForBoxes(std::size_t count, DWORD timeoutMs) {
     return WaitUntil(
@@ -159,9 +160,8 @@ void MessageBoxWatcher::WatchLoop() {
     std::vector<HWND> answered;
     while (!m_stop) {
         HWND box = FindWindowW(L"#32770", m_caption.c_str());
-        const bool fresh =
-            box && IsWindowVisible(box) &&
-            std::find(answered.begin(), answered.end(), box) == answered.end();
+        const bool fresh = box && IsWindowVisible(box) &&
+                           std::find(answered.begin(), answered.end(), box) == answered.end();
         if (!fresh || !GetDlgItem(box, 0xFFFF)) {
             Sleep(20);
             continue;

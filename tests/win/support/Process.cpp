@@ -19,7 +19,9 @@ std::wstring WindowsPath(const std::string& unixPath) {
     return path;
 }
 
-std::wstring BinPath(const std::wstring& file) { return WindowsPath(QX_BIN_DIR) + L"\\" + file; }
+std::wstring BinPath(const std::wstring& file) {
+    return WindowsPath(QX_BIN_DIR) + L"\\" + file;
+}
 
 std::wstring TestBinPath(const std::wstring& file) {
     return WindowsPath(QX_TEST_BIN_DIR) + L"\\" + file;
@@ -46,7 +48,9 @@ Process& Process::operator=(Process&& other) noexcept {
     return *this;
 }
 
-Process::~Process() { Close(); }
+Process::~Process() {
+    Close();
+}
 
 void Process::Close() {
     if (!m_process)
@@ -64,8 +68,8 @@ std::optional<DWORD> Process::WaitForExit(DWORD timeoutMs) {
         const DWORD elapsed = GetTickCount() - start;
         if (elapsed >= timeoutMs)
             break;
-        const DWORD result = MsgWaitForMultipleObjects(1, &m_process, FALSE, timeoutMs - elapsed,
-                                                       QS_SENDMESSAGE);
+        const DWORD result =
+            MsgWaitForMultipleObjects(1, &m_process, FALSE, timeoutMs - elapsed, QS_SENDMESSAGE);
         if (result == WAIT_OBJECT_0)
             break;
         if (result != WAIT_OBJECT_0 + 1)
@@ -126,7 +130,8 @@ std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
         return ids;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more; more = Process32NextW(snapshot, &entry)) {
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
         if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
             ids.push_back(entry.th32ProcessID);
     }
@@ -134,19 +139,21 @@ std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
     return ids;
 }
 
-bool ChangesLocale(const Environment& environment) {
+// Wine takes a process's locale and display from the Unix environment it is
+// started in, not from the Windows environment block.
+bool NeedsUnixEnvironment(const Environment& environment) {
     for (const auto& [name, value] : environment) {
-        if (UpperName(name) == L"LANG" || UpperName(name) == L"LC_ALL")
+        const std::wstring upper = UpperName(name);
+        if (upper == L"LANG" || upper == L"LC_ALL" || upper == L"LC_MESSAGES" ||
+            upper == L"DISPLAY")
             return true;
     }
     return false;
 }
 
-// Wine takes a process's locale from the Unix environment it is started in,
-// not from the Windows environment block: such a program is started through
-// env(1) and then found by its executable's name.
-Process StartInLocale(const std::wstring& program, const std::wstring& arguments,
-                      const Environment& environment, const std::wstring& folder) {
+// Starts the program through env(1) and then finds it by its executable's name.
+Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& arguments,
+                               const Environment& environment, const std::wstring& folder) {
     const std::wstring exeName = program.substr(program.find_last_of(L"\\/") + 1);
     const std::vector<DWORD> before = ProcessIdsOf(exeName);
     std::wstring commandLine = L"/usr/bin/env";
@@ -175,9 +182,9 @@ Process StartInLocale(const std::wstring& program, const std::wstring& arguments
             return id != 0;
         },
         10000);
-    HANDLE process = id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE,
-                                      FALSE, id)
-                        : nullptr;
+    HANDLE process =
+        id ? OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, id)
+           : nullptr;
     if (!process) {
         ADD_FAILURE() << "the started program did not appear";
         return Process();
@@ -189,8 +196,8 @@ Process StartInLocale(const std::wstring& program, const std::wstring& arguments
 
 Process StartProcess(const std::wstring& program, const std::wstring& arguments,
                      const Environment& environment, const std::wstring& folder) {
-    if (ChangesLocale(environment))
-        return StartInLocale(program, arguments, environment, folder);
+    if (NeedsUnixEnvironment(environment))
+        return StartInUnixEnvironment(program, arguments, environment, folder);
     std::wstring commandLine = L"\"" + program + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;

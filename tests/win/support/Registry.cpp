@@ -23,7 +23,9 @@ HKEY CreateUserKey(const std::wstring& path) {
 
 } // namespace
 
-void DeleteUserKey(const std::wstring& path) { RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str()); }
+void DeleteUserKey(const std::wstring& path) {
+    RegDeleteTreeW(HKEY_CURRENT_USER, path.c_str());
+}
 
 bool UserKeyExists(const std::wstring& path) {
     HKEY key = OpenUserKey(path, KEY_READ);
@@ -52,10 +54,9 @@ void SetUserString(const std::wstring& path, const std::wstring& name, const std
     if (!key)
         return;
     const std::string wideName(name.begin(), name.end());
-    EXPECT_EQ(ERROR_SUCCESS,
-              RegSetValueExA(key, wideName.c_str(), 0, REG_SZ,
-                             reinterpret_cast<const BYTE*>(value.c_str()),
-                             static_cast<DWORD>(value.size() + 1)));
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, wideName.c_str(), 0, REG_SZ,
+                                            reinterpret_cast<const BYTE*>(value.c_str()),
+                                            static_cast<DWORD>(value.size() + 1)));
     RegCloseKey(key);
 }
 
@@ -68,7 +69,8 @@ std::optional<RegistryValue> ReadUserValue(const std::wstring& path, const std::
     LONG status = RegQueryValueExW(key, name.c_str(), nullptr, &value.type, nullptr, &size);
     if (status == ERROR_SUCCESS) {
         value.data.resize(size);
-        status = RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
+        status =
+            RegQueryValueExW(key, name.c_str(), nullptr, &value.type, value.data.data(), &size);
         value.data.resize(size);
     }
     RegCloseKey(key);

@@ -48,7 +48,8 @@ class Process {
 };
 
 // Starts program (full path) with arguments; environment entries are added to
-// or replace the test's own. Fails the current test when the start fails.
+// or replace the test's own (LANG, LC_ALL, LC_MESSAGES and DISPLAY reach Wine
+// through a Unix launcher). Fails the current test when the start fails.
 Process StartProcess(const std::wstring& program, const std::wstring& arguments = L"",
                      const Environment& environment = {}, const std::wstring& folder = L"");
 
@@ -83,7 +84,7 @@ struct SeenBox {
     std::wstring text;
     std::vector<int> buttons; // control ids: IDOK, IDCANCEL, IDYES, IDNO ...
     int defaultButton = 0;    // id of the button with the default style
-    UINT icon = 0;            // MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK or 0
+    UINT icon = 0; // MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK or 0
 };
 
 // Watches for message boxes with the given caption on its own thread,

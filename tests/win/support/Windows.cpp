@@ -96,7 +96,9 @@ std::wstring ClassName(HWND window) {
     return name;
 }
 
-std::wstring DialogItemText(HWND dialog, int id) { return WindowText(GetDlgItem(dialog, id)); }
+std::wstring DialogItemText(HWND dialog, int id) {
+    return WindowText(GetDlgItem(dialog, id));
+}
 
 void ClickButton(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
