@@ -1,0 +1,10 @@
+; Setup's own texts in English; the rest come with the Modern UI.
+LangString StartTarvoltNow ${LANG_ENGLISH} "Start Tarvolt now"
+LangString StoppingTarvolt ${LANG_ENGLISH} "Stopping the running Tarvolt..."
+LangString FolderNotWritable ${LANG_ENGLISH} "Setup cannot write to the folder$\r$\n$INSTDIR$\r$\n$\r$\nChoose another folder, or get write access to this one. Nothing has been installed."
+LangString TarvoltDidNotStop ${LANG_ENGLISH} "Tarvolt is running and did not stop within 10 seconds.$\r$\n$\r$\nEnd it with Exit in its menu in the notification area, then try again. Nothing has been changed."
+LangString NotInstalledHere ${LANG_ENGLISH} "$(^NameDA) is not installed in$\r$\n$INSTDIR$\r$\n$\r$\nNothing has been removed."
+LangString RemovalTitle ${LANG_ENGLISH} "Uninstall $(^NameDA)"
+LangString RemovalSubtitle ${LANG_ENGLISH} "Remove $(^NameDA) from this computer."
+LangString RemovalText ${LANG_ENGLISH} "Tarvolt will be stopped, and the programs, Start menu shortcuts and logon entry will be removed from$\r$\n$INSTDIR"
+LangString RemoveMySettings ${LANG_ENGLISH} "Remove my settings"

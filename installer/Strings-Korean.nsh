@@ -1,0 +1,10 @@
+; Setup's own texts in Korean; the rest come with the Modern UI.
+LangString StartTarvoltNow ${LANG_KOREAN} "지금 Tarvolt 시작"
+LangString StoppingTarvolt ${LANG_KOREAN} "실행 중인 Tarvolt를 종료하는 중..."
+LangString FolderNotWritable ${LANG_KOREAN} "다음 폴더에 쓸 수 없습니다.$\r$\n$INSTDIR$\r$\n$\r$\n다른 폴더를 선택하거나 이 폴더의 쓰기 권한을 얻으십시오. 아무것도 설치되지 않았습니다."
+LangString TarvoltDidNotStop ${LANG_KOREAN} "Tarvolt가 실행 중이며 10초 안에 종료되지 않았습니다.$\r$\n$\r$\n알림 영역 메뉴의 Exit로 종료한 다음 다시 시도하십시오. 아무것도 바뀌지 않았습니다."
+LangString NotInstalledHere ${LANG_KOREAN} "$(^NameDA)(이)가 다음 폴더에 설치되어 있지 않습니다.$\r$\n$INSTDIR$\r$\n$\r$\n아무것도 제거되지 않았습니다."
+LangString RemovalTitle ${LANG_KOREAN} "$(^NameDA) 제거"
+LangString RemovalSubtitle ${LANG_KOREAN} "이 컴퓨터에서 $(^NameDA)(을)를 제거합니다."
+LangString RemovalText ${LANG_KOREAN} "Tarvolt를 종료하고, 다음 폴더의 프로그램과 시작 메뉴 바로 가기, 로그온 시 시작 항목을 제거합니다.$\r$\n$INSTDIR"
+LangString RemoveMySettings ${LANG_KOREAN} "내 설정 제거"

@@ -1,0 +1,327 @@
+#include "InstallerSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <shlobj.h>
+#include <shobjidl.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+using namespace qxtest;
+
+namespace qxinstaller {
+
+namespace {
+
+namespace fs = std::filesystem;
+
+std::vector<std::wstring> SplitList(const std::wstring& text) {
+    std::vector<std::wstring> items;
+    std::wstringstream stream(text);
+    std::wstring item;
+    while (std::getline(stream, item, L','))
+        if (!item.empty())
+            items.push_back(item);
+    return items;
+}
+
+bool IsKorean(const Environment& language) {
+    for (const auto& [name, value] : language)
+        if (name == L"LANG" && value.rfind(L"ko", 0) == 0)
+            return true;
+    return false;
+}
+
+// Runs a shell command line. Wine starts Unix programs as they are but gives
+// no handle to wait on, so callers wait for the command's effect instead.
+void StartShellCommand(const std::string& command) {
+    std::wstring line = L"/bin/sh -c \"" + Wide(command.c_str()) + L"\"";
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    PROCESS_INFORMATION info = {};
+    if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info)) {
+        ADD_FAILURE() << "could not start /bin/sh, error " << GetLastError();
+        return;
+    }
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+}
+
+bool CanCreateFileIn(const std::wstring& folder) {
+    const std::wstring probe = folder + L"\\probe.tmp";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                              FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return false;
+    CloseHandle(file);
+    DeleteFileW(probe.c_str());
+    return true;
+}
+
+std::wstring VersionString(const std::vector<BYTE>& block, WORD language, WORD codePage,
+                           const wchar_t* name) {
+    wchar_t query[64];
+    swprintf(query, 64, L"\\StringFileInfo\\%04x%04x\\%ls", language, codePage, name);
+    void* value = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueW(block.data(), query, &value, &length) || length == 0)
+        return L"";
+    return static_cast<const wchar_t*>(value);
+}
+
+} // namespace
+
+std::wstring SetupPackage() {
+    return WindowsPath(QX_SETUP_PACKAGE);
+}
+
+std::vector<std::wstring> PackagedFiles() {
+    std::vector<std::wstring> files = SplitList(Wide(QX_PACKAGED_FILES));
+    std::sort(files.begin(), files.end());
+    return files;
+}
+
+bool IsPackaged(const std::wstring& file) {
+    const std::vector<std::wstring> files = PackagedFiles();
+    return std::find(files.begin(), files.end(), file) != files.end();
+}
+
+std::wstring PackageProductName() {
+    const std::optional<VersionBlock> block = ReadVersionBlock(SetupPackage());
+    return block ? block->productName : L"";
+}
+
+std::optional<VersionBlock> ReadVersionBlock(const std::wstring& file) {
+    DWORD ignored = 0;
+    const DWORD size = GetFileVersionInfoSizeW(file.c_str(), &ignored);
+    if (size == 0)
+        return std::nullopt;
+    std::vector<BYTE> block(size);
+    if (!GetFileVersionInfoW(file.c_str(), 0, size, block.data()))
+        return std::nullopt;
+
+    VersionBlock result;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&fixed), &length) && fixed) {
+        wchar_t version[64];
+        swprintf(version, 64, L"%u.%u.%u.%u", HIWORD(fixed->dwProductVersionMS),
+                 LOWORD(fixed->dwProductVersionMS), HIWORD(fixed->dwProductVersionLS),
+                 LOWORD(fixed->dwProductVersionLS));
+        result.productVersion = version;
+    }
+
+    // The English strings when the block has them, else the first ones.
+    struct Translation {
+        WORD language;
+        WORD codePage;
+    };
+    Translation* translations = nullptr;
+    if (VerQueryValueW(block.data(), L"\\VarFileInfo\\Translation",
+                       reinterpret_cast<void**>(&translations), &length) &&
+        length >= sizeof(Translation)) {
+        const std::size_t count = length / sizeof(Translation);
+        const Translation* chosen = translations;
+        for (std::size_t i = 0; i < count; ++i)
+            if (translations[i].language == 0x0409)
+                chosen = &translations[i];
+        result.productName =
+            VersionString(block, chosen->language, chosen->codePage, L"ProductName");
+    }
+    return result;
+}
+
+std::string UnixScratchPath(const std::string& name) {
+    return std::string(QX_INSTALLER_SCRATCH_DIR) + "/" + name;
+}
+
+std::wstring ScratchFolder(const std::string& name) {
+    const std::wstring folder = WindowsPath(UnixScratchPath(name));
+    std::error_code ignored;
+    fs::remove_all(fs::path(folder), ignored);
+    fs::create_directories(fs::path(folder).parent_path(), ignored);
+    return folder;
+}
+
+bool FolderExists(const std::wstring& folder) {
+    const DWORD attributes = GetFileAttributesW(folder.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+std::vector<std::wstring> FolderContents(const std::wstring& folder) {
+    std::vector<std::wstring> names;
+    std::error_code error;
+    for (const auto& entry : fs::directory_iterator(fs::path(folder), error))
+        names.push_back(entry.path().filename().wstring());
+    std::sort(names.begin(), names.end());
+    return names;
+}
+
+void WriteFileText(const std::wstring& file, const std::string& text) {
+    std::ofstream stream(fs::path(file), std::ios::binary | std::ios::trunc);
+    stream << text;
+    EXPECT_TRUE(stream.good()) << "could not write a test file";
+}
+
+std::optional<std::string> ReadFileText(const std::wstring& file) {
+    std::ifstream stream(fs::path(file), std::ios::binary);
+    if (!stream)
+        return std::nullopt;
+    std::ostringstream text;
+    text << stream.rdbuf();
+    return text.str();
+}
+
+std::optional<DWORD> RunSilentSetup(const std::wstring& folder, const std::wstring& extra) {
+    std::wstring arguments = L"/S ";
+    if (!extra.empty())
+        arguments += extra + L" ";
+    Process setup = StartProcess(SetupPackage(), arguments + L"/D=" + folder);
+    return setup ? setup.WaitForExit(kSetupTimeoutMs) : std::nullopt;
+}
+
+Process StartSetupWizard(const std::wstring& folder, const Environment& language) {
+    return StartProcess(SetupPackage(), L"/D=" + folder, language);
+}
+
+Process StartUninstaller(const std::wstring& uninstaller, const std::wstring& folder, bool silent,
+                         const Environment& language) {
+    wchar_t temp[MAX_PATH];
+    GetTempPathW(MAX_PATH, temp);
+    const std::wstring copy = std::wstring(temp) + L"QxUninstallerCopy.exe";
+    if (!CopyFileW(uninstaller.c_str(), copy.c_str(), FALSE)) {
+        ADD_FAILURE() << "no uninstaller to copy, error " << GetLastError();
+        return Process();
+    }
+    std::wstring arguments = silent ? L"/S " : L"";
+    return StartProcess(copy, arguments + L"_?=" + folder, language);
+}
+
+std::optional<DWORD> RunSilentUninstaller(const std::wstring& uninstaller,
+                                          const std::wstring& folder) {
+    Process run = StartUninstaller(uninstaller, folder, true);
+    return run ? run.WaitForExit(kSetupTimeoutMs) : std::nullopt;
+}
+
+std::wstring SetupCaption(const Environment& language) {
+    return PackageProductName() + (IsKorean(language) ? Wide(" 설치") : L" Setup");
+}
+
+std::wstring UninstallCaption(const Environment& language) {
+    return PackageProductName() + (IsKorean(language) ? Wide(" 제거") : L" Uninstall");
+}
+
+bool MachineKeyExists(const std::wstring& path) {
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, path.c_str(), 0, KEY_READ, &key) != ERROR_SUCCESS)
+        return false;
+    RegCloseKey(key);
+    return true;
+}
+
+std::optional<std::wstring> ReadMachineString(const std::wstring& path, const std::wstring& name) {
+    wchar_t value[1024];
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_SZ, nullptr, value,
+                     &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return std::wstring(value);
+}
+
+std::optional<DWORD> ReadMachineDword(const std::wstring& path, const std::wstring& name) {
+    DWORD value = 0;
+    DWORD size = sizeof value;
+    if (RegGetValueW(HKEY_LOCAL_MACHINE, path.c_str(), name.c_str(), RRF_RT_REG_DWORD, nullptr,
+                     &value, &size) != ERROR_SUCCESS)
+        return std::nullopt;
+    return value;
+}
+
+std::wstring StartMenuFolder() {
+    wchar_t programs[MAX_PATH];
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_PROGRAMS, nullptr, SHGFP_TYPE_CURRENT, programs)))
+        return L"";
+    return std::wstring(programs) + L"\\QX-310";
+}
+
+std::vector<std::wstring> StartMenuShortcuts() {
+    return FolderContents(StartMenuFolder());
+}
+
+std::wstring ShortcutTarget(const std::wstring& shortcut) {
+    std::wstring target;
+    const HRESULT init = CoInitialize(nullptr);
+    IShellLinkW* link = nullptr;
+    if (SUCCEEDED(CoCreateInstance(CLSID_ShellLink, nullptr, CLSCTX_INPROC_SERVER, IID_IShellLinkW,
+                                   reinterpret_cast<void**>(&link)))) {
+        IPersistFile* file = nullptr;
+        if (SUCCEEDED(link->QueryInterface(IID_IPersistFile, reinterpret_cast<void**>(&file)))) {
+            wchar_t path[MAX_PATH] = L"";
+            if (SUCCEEDED(file->Load(shortcut.c_str(), STGM_READ)) &&
+                SUCCEEDED(link->GetPath(path, MAX_PATH, nullptr, SLGP_RAWPATH)))
+                target = path;
+            file->Release();
+        }
+        link->Release();
+    }
+    if (SUCCEEDED(init))
+        CoUninitialize();
+    return target;
+}
+
+std::vector<DWORD> RunningCopies() {
+    std::vector<DWORD> owners;
+    HWND window = nullptr;
+    while ((window = FindWindowExW(nullptr, window, nullptr, kInstanceGuid)) != nullptr) {
+        DWORD processId = 0;
+        GetWindowThreadProcessId(window, &processId);
+        owners.push_back(processId);
+    }
+    return owners;
+}
+
+Process OpenRunningCopy(DWORD processId) {
+    HANDLE process =
+        OpenProcess(SYNCHRONIZE | PROCESS_QUERY_INFORMATION | PROCESS_TERMINATE, FALSE, processId);
+    return process ? Process(process, nullptr, processId) : Process();
+}
+
+ReadOnlyFolder::ReadOnlyFolder(const std::string& name)
+    : m_unixPath(UnixScratchPath(name)), m_path(WindowsPath(m_unixPath)) {
+    // In one command so the steps keep their order; chattr -i first in case
+    // an earlier run ended before it could unlock the folder.
+    const std::string folder = "'" + m_unixPath + "'";
+    StartShellCommand("chattr -i " + folder + " 2>/dev/null; rm -rf " + folder + "; mkdir -p " +
+                      folder + "; chmod a-w " + folder + "; chattr +i " + folder + " 2>/dev/null");
+    WaitUntil([&] { return IsReadOnly(); }, kAppearTimeoutMs);
+}
+
+ReadOnlyFolder::~ReadOnlyFolder() {
+    const std::string folder = "'" + m_unixPath + "'";
+    StartShellCommand("chattr -i " + folder + " 2>/dev/null; chmod u+w " + folder);
+    WaitUntil([&] { return FolderExists(m_path) && CanCreateFileIn(m_path); }, kAppearTimeoutMs);
+}
+
+bool ReadOnlyFolder::IsReadOnly() const {
+    return FolderExists(m_path) && !CanCreateFileIn(m_path);
+}
+
+void RemoveInstallTraces() {
+    for (DWORD processId : RunningCopies())
+        OpenRunningCopy(processId).Kill();
+    RegDeleteTreeW(HKEY_LOCAL_MACHINE, kUninstallKey);
+    HKEY run = nullptr;
+    if (RegOpenKeyExW(HKEY_CURRENT_USER, kRunKey, 0, KEY_SET_VALUE, &run) == ERROR_SUCCESS) {
+        RegDeleteValueW(run, L"Tarvolt");
+        RegCloseKey(run);
+    }
+    std::error_code ignored;
+    fs::remove_all(fs::path(StartMenuFolder()), ignored);
+    DeleteUserKey(kSettingsKey);
+}
+
+} // namespace qxinstaller
