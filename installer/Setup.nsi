@@ -65,6 +65,11 @@ Var StopResult
 
 ; ---------------------------------------------------------------- pages
 
+!ifdef PACKAGE_Tarvolt
+  !define MUI_ICON "${__FILEDIR__}/../resources/Tarvolt/Tarvolt.ico"
+  !define MUI_UNICON "${__FILEDIR__}/../resources/Tarvolt/Tarvolt.ico"
+!endif
+
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE LeaveFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
@@ -84,13 +89,16 @@ UninstPage custom un.ShowRemovalPage un.LeaveRemovalPage
 !include /CHARSET=UTF8 "${__FILEDIR__}/Strings-English.nsh"
 !include /CHARSET=UTF8 "${__FILEDIR__}/Strings-Korean.nsh"
 
+; The programs' version blocks carry no copyright line, so neither does this one.
+!pragma warning disable 9100
 VIProductVersion "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductName" "${PRODUCT_NAME}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "ProductVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileVersion" "${PRODUCT_VERSION}"
 VIAddVersionKey /LANG=${LANG_ENGLISH} "FileDescription" "${PRODUCT_NAME} Setup"
-VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PRODUCT_PUBLISHER}"
-VIAddVersionKey /LANG=${LANG_ENGLISH} "LegalCopyright" "${PRODUCT_PUBLISHER}"
+!if "${PRODUCT_PUBLISHER}" != ""
+  VIAddVersionKey /LANG=${LANG_ENGLISH} "CompanyName" "${PRODUCT_PUBLISHER}"
+!endif
 
 ; ------------------------------------------------ shared by both programs
 
@@ -173,10 +181,12 @@ Function LeaveFolderPage
   ${EndIf}
 FunctionEnd
 
+!ifdef PACKAGE_Tarvolt
 Function StartTarvolt
   SetOutPath "$INSTDIR"
   Exec '"$INSTDIR\Tarvolt.exe"'
 FunctionEnd
+!endif
 
 !macro INSTALL_DELIVERABLE NAME
   !ifdef PACKAGE_${NAME}
@@ -222,7 +232,9 @@ Section "Install"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayVersion" "${PRODUCT_VERSION}"
-  WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT_PUBLISHER}"
+  !if "${PRODUCT_PUBLISHER}" != ""
+    WriteRegStr HKLM "${UNINSTALL_KEY}" "Publisher" "${PRODUCT_PUBLISHER}"
+  !endif
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'

@@ -405,9 +405,11 @@ TEST_F(InstallerWizard, FollowsTheUserLanguage) {
          {Case{"English", EnglishUserInterface(), "&Install", "Remove my settings", "installer-en"},
           Case{"Korean", KoreanUserInterface(), "설치", "내 설정 제거", "installer-ko"}}) {
         SCOPED_TRACE(c.label);
-        Process setup = StartSetupWizard(ScratchFolder("wizard-language-new"), c.language);
+        const std::wstring newFolder = ScratchFolder("wizard-language-new");
+        Process setup = StartSetupWizard(newFolder, c.language);
         HWND wizard = WaitForWizard(SetupCaption(c.language));
         ASSERT_NE(nullptr, wizard) << "no window titled " << Narrow(SetupCaption(c.language));
+        ASSERT_NE(nullptr, WaitForControl(wizard, newFolder)) << "no folder page";
         EXPECT_EQ(Wide(c.installButton), DialogItemText(wizard, IDOK));
         TakeScreenshot(std::string(c.screenshot) + "-setup");
         ClickButton(wizard, IDCANCEL);
