@@ -56,8 +56,8 @@ void CKeyServiceDlg::OnVolumeKey(unsigned keyCode) {
 void CKeyServiceDlg::CloseVolumeControl() {
     ::KillTimer(m_hWnd, TIMER_VOLUME_CLOSE);
     if (const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE)) {
-        ::SendMessageTimeoutA(volumeControl, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG,
-                              VOLUME_CLOSE_WAIT_MS, nullptr);
+        ::SendMessageTimeoutA(volumeControl, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, VOLUME_CLOSE_WAIT_MS,
+                              nullptr);
     }
     m_bVolumePopupOpen = 0;
 }

@@ -8,8 +8,7 @@ CTrayIcon::CTrayIcon() : m_data() {
     m_data.cbSize = sizeof m_data;
 }
 
-BOOL CTrayIcon::Add(HWND owner, UINT callbackMessage, const std::string& tip, HICON icon,
-                    UINT id) {
+BOOL CTrayIcon::Add(HWND owner, UINT callbackMessage, const std::string& tip, HICON icon, UINT id) {
     m_data.cbSize = sizeof m_data;
     m_data.hWnd = owner;
     m_data.uID = id;

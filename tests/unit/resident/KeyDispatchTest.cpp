@@ -69,7 +69,7 @@ TEST(ResidentKeyDispatch, UserKeyRouteFollowsTheCommandFirstThenTheType) {
 
 TEST(ResidentKeyDispatch, VolumeControlStartsOnlyWhenNoneIsUp) {
     EXPECT_TRUE(ShouldStartVolumeControl(false, false));
-    EXPECT_FALSE(ShouldStartVolumeControl(true, false));  // ours, window not there yet
-    EXPECT_FALSE(ShouldStartVolumeControl(false, true));  // someone else's window
+    EXPECT_FALSE(ShouldStartVolumeControl(true, false)); // ours, window not there yet
+    EXPECT_FALSE(ShouldStartVolumeControl(false, true)); // someone else's window
     EXPECT_FALSE(ShouldStartVolumeControl(true, true));
 }

@@ -13,9 +13,9 @@ TEST(ResidentRules, OnlyWindows2000AndLaterAreSupported) {
         unsigned code;
         bool supported;
     } cases[] = {
-        {0, false}, {1, false}, {2, false}, {3, false}, {4, false},
-        {5, true},  {6, true},  {7, true},  {8, true},
-        {0xFFFFFFFFu, false}, // compared signed: not a very new system
+        {0, false}, {1, false}, {2, false}, {3, false},           {4, false}, {5, true},
+        {6, true},  {7, true},  {8, true},  {0xFFFFFFFFu, false}, // compared signed: not a very new
+                                                                  // system
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("version code " + std::to_string(c.code));
