@@ -1,0 +1,51 @@
+// What a key event from the keyboard leads to. Plain logic: the dialog asks
+// these functions and carries the answer out with window and shell calls.
+#pragma once
+
+#include <string>
+
+namespace resident {
+
+// Key codes of the extra keys, as the keyboard's driver reports them.
+constexpr unsigned KEY_PROG1 = 1;
+constexpr unsigned KEY_PROG2 = 2;
+constexpr unsigned KEY_MY_COMPUTER = 3;
+constexpr unsigned KEY_VOLUME_A = 12;
+constexpr unsigned KEY_VOLUME_B = 15;
+constexpr unsigned KEY_MUTE = 16;
+
+constexpr int NO_USER_KEY = -1;
+
+// A press (non-zero state byte): the label to show and the programmable key
+// to run after it. labelId 0 means the key does nothing.
+struct KeyAction {
+    unsigned labelId = 0;
+    int userKeyIndex = NO_USER_KEY;
+};
+
+KeyAction ActionForKey(unsigned keyCode);
+
+// Zero state byte: only the two volume codes do anything.
+bool IsVolumeKey(unsigned keyCode);
+
+// Whether the event goes to the press branch or the volume branch.
+inline bool IsKeyPress(unsigned stateByte) {
+    return stateByte != 0;
+}
+
+// What a programmable key's binding asks for.
+enum class UserKeyRoute {
+    LaunchConfigProgram, // nothing bound: let the user bind it
+    ShellOpen,           // a web address or a program: the shell opens the text
+    OpenUrl,             // type 0 with a command (edited by hand): the shell library opens it
+};
+
+UserKeyRoute RouteUserKey(int type, const std::string& command);
+
+// The volume pop-up is started only when neither this program started one
+// that is still up nor someone else's "Volume Control" window is open.
+inline bool ShouldStartVolumeControl(bool popupOpen, bool volumeWindowExists) {
+    return !popupOpen && !volumeWindowExists;
+}
+
+} // namespace resident

@@ -1,0 +1,68 @@
+// The hidden key-service window: the program's main window. It holds the
+// device link, receives key events and session switches, owns the tray icon
+// and its menu, and shuts everything down in order when it ends.
+#pragma once
+
+#include "TrayIcon.h"
+
+#include "framework/Dialog.h"
+#include "framework/Handles.h"
+#include "userkeys/UserKeyStore.h"
+
+#include <string>
+
+constexpr UINT WM_TRAYNOTIFY = 2023;
+constexpr UINT WM_SESSIONSWITCH = 8625;
+constexpr UINT_PTR TIMER_HIDE = 6492;
+constexpr UINT_PTR TIMER_VOLUME_CLOSE = 2689;
+
+class CKeyServiceDlg : public CDialog {
+  public:
+    CKeyServiceDlg();
+
+    int StartKeyService();
+    MsgResult OnSessionSwitch(WPARAM wParam, LPARAM lParam);
+
+  protected:
+    BOOL OnInitDialog() override;
+    MessageTable GetMessageTable() const override;
+
+  private:
+    // Start-up and the window's own life
+    void AddAboutBoxToSystemMenu();
+    void FitWindowToImageControl();
+    void HideAfterFirstShow();
+    MsgResult OnPaint(WPARAM, LPARAM);
+    MsgResult OnQueryDragIcon(WPARAM, LPARAM);
+    MsgResult OnDestroy(WPARAM, LPARAM);
+    MsgResult OnTimer(WPARAM timerId, LPARAM);
+
+    // Key events
+    MsgResult OnKeyEvent(WPARAM keyCode, LPARAM stateByte);
+    void OnKeyAction(unsigned keyCode);
+    void OnVolumeKey(unsigned keyCode);
+    void CloseVolumeControl();
+    void ShowKeyLabel(UINT labelId);
+    void RunUserKey(UserKeyEntry& entry);
+
+    // Tray icon, menu and About box
+    MsgResult OnSysCommand(WPARAM commandId, LPARAM);
+    MsgResult OnTrayNotify(WPARAM, LPARAM mouseMessage);
+    MsgResult OnTrayAbout(WPARAM, LPARAM);
+    MsgResult OnTrayExit(WPARAM, LPARAM);
+    MsgResult OnTrayUserConfig(WPARAM, LPARAM);
+    void OpenTrayMenu();
+    void LaunchConfigProgram();
+    void ShowAboutBox();
+
+    static const MessageEntry kMessages[];
+
+    HICON m_hIcon;
+    BOOL m_bVolumePopupOpen = 0;
+    BOOL m_bFirstShow = 1;
+    qx::unique_hmenu m_menuTray;
+    HMENU m_pTrayPopup = nullptr;
+    CTrayIcon m_trayIcon;
+    UserKeyEntry m_userKeys[2];
+    UserKeyStore m_userKeyStore;
+};

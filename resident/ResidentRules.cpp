@@ -1,0 +1,54 @@
+#include "ResidentRules.h"
+
+#include "resources/Tarvolt/resource.h"
+
+#include <algorithm>
+#include <cstring>
+
+namespace resident {
+
+namespace {
+
+constexpr unsigned RIGHT_BUTTON_UP = 0x0205;
+constexpr unsigned LEFT_BUTTON_DOUBLE_CLICK = 0x0203;
+
+} // namespace
+
+bool IsAboutBoxCommand(unsigned long long commandId) {
+    return (commandId & 0xFFF0) == IDM_ABOUTBOX;
+}
+
+TrayMouseAction ActionForTrayMouse(unsigned long long lParam) {
+    switch (lParam & 0xFFFF) {
+    case RIGHT_BUTTON_UP:
+        return TrayMouseAction::OpenMenu;
+    case LEFT_BUTTON_DOUBLE_CLICK:
+        return TrayMouseAction::LaunchConfigProgram;
+    default:
+        return TrayMouseAction::None;
+    }
+}
+
+std::string NoticeParameters(const std::string& label, const std::string& colour) {
+    return label + "``" + colour;
+}
+
+void CopyTrayTip(char* field, std::size_t capacity, const std::string& tip) {
+    if (capacity == 0)
+        return;
+    const std::size_t length = std::min(tip.size(), capacity - 1);
+    std::memcpy(field, tip.data(), length);
+    field[length] = '\0';
+}
+
+std::string ModuleFolderFromPath(const std::string& path) {
+    const std::size_t separator = path.find_last_of("\\/");
+    if (separator != std::string::npos)
+        return path.substr(0, separator + 1);
+    // A bare drive ("C:Tarvolt.exe") still names where the program lies.
+    if (path.size() >= 2 && path[1] == ':')
+        return path.substr(0, 2);
+    return std::string();
+}
+
+} // namespace resident

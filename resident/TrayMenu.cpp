@@ -1,0 +1,70 @@
+// The tray icon's mouse input, its menu, the configuration program and the
+// About box.
+#include "KeyServiceDlg.h"
+
+#include "AboutDlg.h"
+#include "ModuleFolder.h"
+#include "ResidentRules.h"
+
+#include "resources/Tarvolt/resource.h"
+
+#include "framework/AppText.h"
+
+#include <shellapi.h>
+
+MsgResult CKeyServiceDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
+    switch (resident::ActionForTrayMouse(static_cast<unsigned long long>(mouseMessage))) {
+    case resident::TrayMouseAction::OpenMenu:
+        OpenTrayMenu();
+        break;
+    case resident::TrayMouseAction::LaunchConfigProgram:
+        LaunchConfigProgram();
+        break;
+    case resident::TrayMouseAction::None:
+        break;
+    }
+    return 1;
+}
+
+// The window must be in front, or the menu stays open when the user clicks
+// elsewhere.
+void CKeyServiceDlg::OpenTrayMenu() {
+    POINT cursor = {};
+    ::GetCursorPos(&cursor);
+    ::SetForegroundWindow(m_hWnd);
+    ::TrackPopupMenu(m_pTrayPopup, TPM_RIGHTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, m_hWnd,
+                     nullptr);
+}
+
+void CKeyServiceDlg::LaunchConfigProgram() {
+    const std::string program = AfxLoadString(IDS_CONFIG_PROGRAM);
+    const std::string folder = GetModuleFolder();
+    ::ShellExecuteA(m_hWnd, "open", program.c_str(), "", folder.c_str(), SW_SHOWNORMAL);
+}
+
+void CKeyServiceDlg::ShowAboutBox() {
+    CAboutDlg about(m_hWnd);
+    about.DoModal();
+}
+
+MsgResult CKeyServiceDlg::OnSysCommand(WPARAM commandId, LPARAM) {
+    if (!resident::IsAboutBoxCommand(commandId))
+        return std::nullopt;
+    ShowAboutBox();
+    return 0;
+}
+
+MsgResult CKeyServiceDlg::OnTrayAbout(WPARAM, LPARAM) {
+    ShowAboutBox();
+    return 0;
+}
+
+MsgResult CKeyServiceDlg::OnTrayExit(WPARAM, LPARAM) {
+    OnOK();
+    return 0;
+}
+
+MsgResult CKeyServiceDlg::OnTrayUserConfig(WPARAM, LPARAM) {
+    LaunchConfigProgram();
+    return 0;
+}

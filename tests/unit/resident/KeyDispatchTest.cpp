@@ -1,0 +1,75 @@
+#include "resident/KeyDispatch.h"
+
+#include "resources/Tarvolt/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <string>
+
+using namespace resident;
+
+TEST(ResidentKeyDispatch, OnlyTheFourLabelledKeysActOnAPress) {
+    const std::map<unsigned, KeyAction> labelled = {
+        {1, {IDS_PROG1, 0}},
+        {2, {IDS_PROG2, 1}},
+        {3, {IDS_MY_COMPUTER, NO_USER_KEY}},
+        {16, {IDS_MUTE, NO_USER_KEY}},
+    };
+    for (unsigned code = 0; code <= 255; ++code) {
+        SCOPED_TRACE("key code " + std::to_string(code));
+        const KeyAction action = ActionForKey(code);
+        const auto expected = labelled.find(code);
+        if (expected == labelled.end()) {
+            EXPECT_EQ(0u, action.labelId);
+            EXPECT_EQ(NO_USER_KEY, action.userKeyIndex);
+        } else {
+            EXPECT_EQ(expected->second.labelId, action.labelId);
+            EXPECT_EQ(expected->second.userKeyIndex, action.userKeyIndex);
+        }
+    }
+}
+
+TEST(ResidentKeyDispatch, OnlyCodes12And15AreVolumeKeys) {
+    for (unsigned code = 0; code <= 255; ++code) {
+        SCOPED_TRACE("key code " + std::to_string(code));
+        EXPECT_EQ(code == 12 || code == 15, IsVolumeKey(code));
+    }
+}
+
+TEST(ResidentKeyDispatch, AnyNonZeroStateByteIsAPress) {
+    EXPECT_FALSE(IsKeyPress(0));
+    for (unsigned state : {1u, 2u, 0x80u, 255u}) {
+        SCOPED_TRACE("state " + std::to_string(state));
+        EXPECT_TRUE(IsKeyPress(state));
+    }
+}
+
+TEST(ResidentKeyDispatch, UserKeyRouteFollowsTheCommandFirstThenTheType) {
+    struct Case {
+        int type;
+        const char* command;
+        UserKeyRoute route;
+    } cases[] = {
+        {0, "", UserKeyRoute::LaunchConfigProgram},
+        {1, "", UserKeyRoute::LaunchConfigProgram}, // a bound type without a command
+        {2, "", UserKeyRoute::LaunchConfigProgram},
+        {1, "http://example.test/", UserKeyRoute::ShellOpen},
+        {2, "C:\\Tools\\editor.exe", UserKeyRoute::ShellOpen},
+        {7, "anything", UserKeyRoute::ShellOpen}, // unknown types still go to the shell
+        {-1, "anything", UserKeyRoute::ShellOpen},
+        {0, "http://example.test/", UserKeyRoute::OpenUrl}, // store edited by hand
+        {0, " ", UserKeyRoute::OpenUrl},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::to_string(c.type) + " \"" + c.command + "\"");
+        EXPECT_EQ(c.route, RouteUserKey(c.type, c.command));
+    }
+}
+
+TEST(ResidentKeyDispatch, VolumeControlStartsOnlyWhenNoneIsUp) {
+    EXPECT_TRUE(ShouldStartVolumeControl(false, false));
+    EXPECT_FALSE(ShouldStartVolumeControl(true, false)); // ours, window not there yet
+    EXPECT_FALSE(ShouldStartVolumeControl(false, true)); // someone else's window
+    EXPECT_FALSE(ShouldStartVolumeControl(true, true));
+}

@@ -1,0 +1,136 @@
+#include "resident/ResidentRules.h"
+
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+#include <vector>
+
+using namespace resident;
+
+TEST(ResidentRules, OnlyWindows2000AndLaterAreSupported) {
+    struct Case {
+        unsigned code;
+        bool supported;
+    } cases[] = {
+        {0, false}, {1, false}, {2, false}, {3, false},           {4, false}, {5, true},
+        {6, true},  {7, true},  {8, true},  {0xFFFFFFFFu, false}, // compared signed: not a very new
+                                                                  // system
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("version code " + std::to_string(c.code));
+        EXPECT_EQ(c.supported, IsSupportedWindows(c.code));
+    }
+}
+
+TEST(ResidentRules, OnlyLParam999IsAStopRequest) {
+    EXPECT_TRUE(IsCloseRequest(999));
+    for (long other : {0L, 1L, 998L, 1000L, -999L}) {
+        SCOPED_TRACE(other);
+        EXPECT_FALSE(IsCloseRequest(other));
+    }
+}
+
+TEST(ResidentRules, OnlyWParam1LeavesTheConsole) {
+    EXPECT_TRUE(IsSessionLeavingConsole(1));
+    EXPECT_FALSE(IsSessionLeavingConsole(0));
+    EXPECT_FALSE(IsSessionLeavingConsole(2));
+    EXPECT_FALSE(IsSessionLeavingConsole(0x100000001ull));
+}
+
+TEST(ResidentRules, AboutBoxCommandIgnoresTheLowFourBits) {
+    struct Case {
+        unsigned long long id;
+        bool about;
+    } cases[] = {
+        {0x0010, true},  {0x0013, true},  {0x001F, true},
+        {0x0020, false}, {0x0000, false}, {0xF010, false}, // SC_MOVE
+        {0xF060, false},                                   // SC_CLOSE
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.id);
+        EXPECT_EQ(c.about, IsAboutBoxCommand(c.id));
+    }
+}
+
+TEST(ResidentRules, TrayMouseMessagesFromTheLow16Bits) {
+    struct Case {
+        unsigned long long lParam;
+        TrayMouseAction action;
+    } cases[] = {
+        {0x0205, TrayMouseAction::OpenMenu},            // right button up
+        {0x00660205, TrayMouseAction::OpenMenu},        // high bits are not looked at
+        {0x0203, TrayMouseAction::LaunchConfigProgram}, // left double click
+        {0x0201, TrayMouseAction::None},                // left down
+        {0x0202, TrayMouseAction::None},                // left up
+        {0x0204, TrayMouseAction::None},                // right down
+        {0x0200, TrayMouseAction::None},                // mouse move
+        {0x0206, TrayMouseAction::None},                // right double click
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.lParam);
+        EXPECT_EQ(c.action, ActionForTrayMouse(c.lParam));
+    }
+}
+
+TEST(ResidentRules, NoticeParametersAreLabelEmptyFaceAndColourFields) {
+    EXPECT_EQ("Prog 1``0`0`255", NoticeParameters("Prog 1", "0`0`255"));
+    EXPECT_EQ("Mute``255`0`0", NoticeParameters("Mute", "255`0`0"));
+
+    // Read back as backquote-separated fields, as the display program does.
+    const std::string line = NoticeParameters("My Computer", "12`34`56");
+    std::vector<std::string> fields;
+    std::size_t start = 0;
+    for (std::size_t tick; (tick = line.find('`', start)) != std::string::npos; start = tick + 1)
+        fields.push_back(line.substr(start, tick - start));
+    fields.push_back(line.substr(start));
+    EXPECT_EQ((std::vector<std::string>{"My Computer", "", "12", "34", "56"}), fields);
+}
+
+TEST(ResidentRules, TrayTipIsCutToTheFieldAndNeverWrittenPastIt) {
+    struct Case {
+        std::size_t length;
+        std::size_t kept;
+    } cases[] = {{0, 0}, {12, 12}, {127, 127}, {128, 127}, {500, 127}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE("tip of " + std::to_string(c.length));
+        char record[128 + 4];
+        std::memset(record, '#', sizeof record);
+        std::string tip(c.length, 'a');
+        for (std::size_t i = 0; i < tip.size(); ++i)
+            tip[i] = static_cast<char>('a' + i % 26);
+        CopyTrayTip(record, 128, tip);
+        EXPECT_EQ(tip.substr(0, c.kept), std::string(record));
+        EXPECT_EQ(std::string(4, '#'), std::string(record + 128, 4)) << "written past the field";
+    }
+}
+
+TEST(ResidentRules, TrayTipInTinyFields) {
+    char one[2] = {'#', '#'};
+    CopyTrayTip(one, 1, "Tarvolt 1.5 ");
+    EXPECT_EQ('\0', one[0]);
+    EXPECT_EQ('#', one[1]);
+    char none[1] = {'#'};
+    CopyTrayTip(none, 0, "Tarvolt 1.5 ");
+    EXPECT_EQ('#', none[0]);
+}
+
+TEST(ResidentRules, ModuleFolderIsDriveAndFolderWithTheTrailingSeparator) {
+    struct Case {
+        const char* path;
+        const char* folder;
+    } cases[] = {
+        {"C:\\Program Files\\Morvel\\Tarvolt.exe", "C:\\Program Files\\Morvel\\"},
+        {"Z:\\tmp\\run.1\\Tarvolt.exe", "Z:\\tmp\\run.1\\"},
+        {"C:\\Tarvolt.exe", "C:\\"},
+        {"\\\\server\\share\\Tarvolt.exe", "\\\\server\\share\\"},
+        {"C:/mixed\\seps/Tarvolt.exe", "C:/mixed\\seps/"},
+        {"C:Tarvolt.exe", "C:"},
+        {"Tarvolt.exe", ""},
+        {"", ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.path);
+        EXPECT_EQ(c.folder, ModuleFolderFromPath(c.path));
+    }
+}

@@ -1,0 +1,465 @@
+#include "ResidentHarness.h"
+
+#include <gtest/gtest.h>
+
+#include <shellapi.h>
+#include <tlhelp32.h>
+#include <winternl.h>
+
+#include <algorithm>
+#include <cwctype>
+
+namespace residenttest {
+
+using namespace qxtest;
+
+namespace {
+
+std::wstring Lower(std::wstring text) {
+    for (wchar_t& c : text)
+        c = static_cast<wchar_t>(towlower(c));
+    return text;
+}
+
+void EmptyFolder(const std::wstring& folder) {
+    WIN32_FIND_DATAW found;
+    HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
+    if (search == INVALID_HANDLE_VALUE)
+        return;
+    do {
+        if (!(found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY))
+            DeleteFileW((folder + L"\\" + found.cFileName).c_str());
+    } while (FindNextFileW(search, &found));
+    FindClose(search);
+}
+
+std::wstring ImagePath(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_LIMITED_INFORMATION, FALSE, processId);
+    if (!process)
+        return std::wstring();
+    wchar_t path[MAX_PATH * 2];
+    DWORD size = static_cast<DWORD>(std::size(path));
+    const bool known = QueryFullProcessImageNameW(process, 0, path, &size);
+    CloseHandle(process);
+    return known ? std::wstring(path, size) : std::wstring();
+}
+
+struct ProcessEntry {
+    DWORD id;
+    std::wstring exeName;
+};
+
+std::vector<ProcessEntry> AllProcesses() {
+    std::vector<ProcessEntry> processes;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return processes;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        processes.push_back({entry.th32ProcessID, entry.szExeFile});
+    CloseHandle(snapshot);
+    return processes;
+}
+
+bool InFolder(const std::wstring& imagePath, const RunFolder& folder) {
+    const std::wstring prefix = Lower(folder.Path() + L"\\");
+    return Lower(imagePath).compare(0, prefix.size(), prefix) == 0;
+}
+
+INPUT MouseInput(DWORD flags) {
+    INPUT input = {};
+    input.type = INPUT_MOUSE;
+    input.mi.dwFlags = flags;
+    return input;
+}
+
+} // namespace
+
+RunFolder::RunFolder(const std::string& name, DeviceLink deviceLink)
+    : m_path(WindowsPath(QX_RESIDENT_RUN_DIR) + L"\\" + Wide(name.c_str())) {
+    CreateDirectoryW(WindowsPath(QX_RESIDENT_RUN_DIR).c_str(), nullptr);
+    CreateDirectoryW(m_path.c_str(), nullptr);
+    EndProcessesIn(*this);
+    EmptyFolder(m_path);
+    for (const wchar_t* file :
+         {L"Tarvolt.exe", L"Corvix.dll", L"Lqnmod.dll", L"Vistrel.exe", L"Pellor.exe"})
+        Copy(BinPath(file), file);
+    Copy(deviceLink == DeviceLink::Simulated ? BinPath(L"simulated\\TarvoltXP.dll")
+                                             : BinPath(L"TarvoltXP.dll"),
+         L"TarvoltXP.dll");
+    Copy(TestBinPath(L"sndvol32.exe"), L"sndvol32.exe");
+}
+
+void RunFolder::Copy(const std::wstring& source, const std::wstring& name) const {
+    if (!CopyFileW(source.c_str(), File(name).c_str(), FALSE))
+        ADD_FAILURE() << "could not copy " << std::string(source.begin(), source.end())
+                      << ", error " << GetLastError();
+}
+
+void RunFolder::Remove(const std::wstring& name) const {
+    DeleteFileW(File(name).c_str());
+}
+
+CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring& arguments,
+                                DWORD timeoutMs) {
+    CommandResult result;
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr;
+    HANDLE writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0))
+        return result;
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    PROCESS_INFORMATION info = {};
+    const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    CloseHandle(writeEnd);
+    if (!started) {
+        CloseHandle(readEnd);
+        ADD_FAILURE() << "could not start " << std::string(program.begin(), program.end());
+        return result;
+    }
+    CloseHandle(info.hThread);
+    const DWORD start = GetTickCount();
+    char buffer[4096];
+    for (;;) {
+        DWORD available = 0;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr))
+            break; // every writer is gone
+        if (available > 0) {
+            DWORD read = 0;
+            if (!ReadFile(readEnd, buffer, std::min<DWORD>(available, sizeof buffer), &read,
+                          nullptr))
+                break;
+            result.output.append(buffer, read);
+            continue;
+        }
+        if (GetTickCount() - start >= timeoutMs)
+            break;
+        if (WaitForSingleObject(info.hProcess, 5) == WAIT_OBJECT_0) {
+            if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) || available == 0)
+                break;
+        }
+    }
+    if (WaitForSingleObject(info.hProcess, 0) != WAIT_OBJECT_0) {
+        ADD_FAILURE() << "console program did not end in time";
+        TerminateProcess(info.hProcess, 1);
+    }
+    GetExitCodeProcess(info.hProcess, &result.exitCode);
+    CloseHandle(info.hProcess);
+    CloseHandle(readEnd);
+    return result;
+}
+
+CommandResult Keyboard::Run(const std::wstring& arguments) {
+    return RunConsoleProgram(BinPath(L"simulated\\KeyboardSim.exe"), arguments, 15000);
+}
+
+void Keyboard::Start() {
+    const CommandResult result = Run(L"start");
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+}
+
+void Keyboard::Reset() {
+    const CommandResult result = Run(L"reset");
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+}
+
+void Keyboard::Press(unsigned code, unsigned state) {
+    const CommandResult result =
+        Run(L"press " + std::to_wstring(code) + L" " + std::to_wstring(state));
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+}
+
+void Keyboard::Unplug() {
+    EXPECT_EQ(0u, Run(L"unplug").exitCode);
+}
+
+void Keyboard::Plug() {
+    EXPECT_EQ(0u, Run(L"plug").exitCode);
+}
+
+std::string Keyboard::Log() {
+    const CommandResult result = Run(L"log");
+    EXPECT_EQ(0u, result.exitCode) << result.output;
+    return result.output;
+}
+
+void Keyboard::ClearLog() {
+    EXPECT_EQ(0u, Run(L"clear").exitCode);
+}
+
+std::size_t Keyboard::PollCount(const std::string& log) {
+    std::size_t count = 0;
+    for (std::size_t at = 0; (at = log.find("fe 00 00 21", at)) != std::string::npos; ++at)
+        ++count;
+    return count;
+}
+
+bool Keyboard::WaitForHandled(DWORD timeoutMs) {
+    ClearLog();
+    return WaitUntil([] { return PollCount(Log()) >= 2; }, timeoutMs);
+}
+
+HWND FindKeyServiceWindow(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search = {processId, nullptr};
+    EnumWindows(
+        [](HWND window, LPARAM lParam) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner != search->processId || ClassName(window) != L"#32770" ||
+                !WindowText(window).empty())
+                return TRUE;
+            search->found = window;
+            return FALSE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+Resident StartResident(const RunFolder& folder, const Environment& language) {
+    Resident resident;
+    resident.process = StartProcess(folder.File(L"Tarvolt.exe"), L"", language, L"C:\\");
+    if (!resident.process)
+        return resident;
+    resident.marker = WaitForProcessWindow(resident.process.Id(), INSTANCE_TITLE, 20000);
+    WaitUntil(
+        [&] {
+            resident.keyService = FindKeyServiceWindow(resident.process.Id());
+            return resident.keyService && TrayIconExists(resident.keyService, TRAY_ICON_ID);
+        },
+        20000);
+    return resident;
+}
+
+bool StopResident(Resident& resident, DWORD timeoutMs) {
+    if (!resident.process.IsRunning())
+        return true;
+    if (resident.marker && IsWindow(resident.marker))
+        SendMessageTimeoutW(resident.marker, WM_CLOSE, 0, 999, SMTO_ABORTIFHUNG, 5000, nullptr);
+    return resident.process.WaitForExit(timeoutMs).has_value();
+}
+
+HWND TrayWindow() {
+    return FindWindowW(L"__winex11_standalone_tray", nullptr);
+}
+
+std::vector<HWND> TrayIconWindows() {
+    std::vector<HWND> icons;
+    const HWND tray = TrayWindow();
+    if (!tray)
+        return icons;
+    EnumChildWindows(
+        tray,
+        [](HWND window, LPARAM lParam) -> BOOL {
+            if (ClassName(window) == L"__winex11_tray_icon" && IsWindowVisible(window))
+                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&icons));
+    std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) {
+        RECT ra, rb;
+        GetWindowRect(a, &ra);
+        GetWindowRect(b, &rb);
+        return ra.left < rb.left;
+    });
+    return icons;
+}
+
+bool TrayIconExists(HWND owner, UINT id) {
+    // A change of nothing succeeds exactly when the shell knows the icon.
+    NOTIFYICONDATAW probe = {};
+    probe.cbSize = sizeof probe;
+    probe.hWnd = owner;
+    probe.uID = id;
+    probe.uFlags = 0;
+    return Shell_NotifyIconW(NIM_MODIFY, &probe) != FALSE;
+}
+
+std::wstring ProcessCommandLine(DWORD processId) {
+    HANDLE process = OpenProcess(PROCESS_QUERY_INFORMATION | PROCESS_VM_READ, FALSE, processId);
+    if (!process)
+        return std::wstring();
+    std::wstring commandLine;
+    PROCESS_BASIC_INFORMATION basic = {};
+    PEB peb = {};
+    RTL_USER_PROCESS_PARAMETERS parameters = {};
+    if (NtQueryInformationProcess(process, ProcessBasicInformation, &basic, sizeof basic,
+                                  nullptr) == 0 &&
+        ReadProcessMemory(process, basic.PebBaseAddress, &peb, sizeof peb, nullptr) &&
+        ReadProcessMemory(process, peb.ProcessParameters, &parameters, sizeof parameters,
+                          nullptr)) {
+        std::wstring text(parameters.CommandLine.Length / sizeof(wchar_t), L'\0');
+        if (ReadProcessMemory(process, parameters.CommandLine.Buffer, text.data(),
+                              parameters.CommandLine.Length, nullptr))
+            commandLine = text;
+    }
+    CloseHandle(process);
+    return commandLine;
+}
+
+std::vector<DWORD> ProcessesIn(const RunFolder& folder, const std::wstring& exeName) {
+    std::vector<DWORD> ids;
+    for (const ProcessEntry& entry : AllProcesses()) {
+        if (_wcsicmp(entry.exeName.c_str(), exeName.c_str()) == 0 &&
+            InFolder(ImagePath(entry.id), folder))
+            ids.push_back(entry.id);
+    }
+    return ids;
+}
+
+void EndProcessesIn(const RunFolder& folder) {
+    for (const ProcessEntry& entry : AllProcesses()) {
+        if (!InFolder(ImagePath(entry.id), folder))
+            continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.id);
+        if (!process)
+            continue;
+        TerminateProcess(process, 0xDEAD);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+std::vector<HWND> VisibleWindowsOf(DWORD processId) {
+    struct Search {
+        DWORD processId;
+        std::vector<HWND> windows;
+    } search = {processId, {}};
+    EnumWindows(
+        [](HWND window, LPARAM lParam) -> BOOL {
+            auto* search = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(window, &owner);
+            if (owner == search->processId && IsWindowVisible(window))
+                search->windows.push_back(window);
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.windows;
+}
+
+std::vector<std::string> ReadLines(const std::wstring& path) {
+    std::vector<std::string> lines;
+    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+    if (file == INVALID_HANDLE_VALUE)
+        return lines;
+    std::string text;
+    char buffer[4096];
+    DWORD read = 0;
+    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
+        text.append(buffer, read);
+    CloseHandle(file);
+    std::size_t start = 0;
+    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
+        lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r')));
+    if (start < text.size())
+        lines.push_back(text.substr(start));
+    return lines;
+}
+
+POINT CentreOf(HWND window) {
+    RECT area = {};
+    GetWindowRect(window, &area);
+    return {(area.left + area.right) / 2, (area.top + area.bottom) / 2};
+}
+
+void MoveMouseTo(POINT point) {
+    SetCursorPos(point.x, point.y);
+    INPUT move = MouseInput(MOUSEEVENTF_MOVE | MOUSEEVENTF_ABSOLUTE);
+    move.mi.dx = MulDiv(point.x, 65535, GetSystemMetrics(SM_CXSCREEN) - 1);
+    move.mi.dy = MulDiv(point.y, 65535, GetSystemMetrics(SM_CYSCREEN) - 1);
+    SendInput(1, &move, sizeof move);
+}
+
+void ClickAt(POINT point, DWORD downFlag, int clicks) {
+    MoveMouseTo(point);
+    PumpMessages(50);
+    const DWORD upFlag = downFlag << 1; // each button's up flag follows its down flag
+    for (int i = 0; i < clicks; ++i) {
+        INPUT press[2] = {MouseInput(downFlag), MouseInput(upFlag)};
+        SendInput(2, press, sizeof(INPUT));
+    }
+}
+
+} // namespace residenttest
+
+namespace residenttest {
+
+using namespace qxtest;
+
+void ResidentTest::SetUp() {
+    DeleteUserKey(PRODUCT_KEY);
+    SetProgramWindowsVersion(L"Tarvolt.exe", L"");
+    Keyboard::Start();
+    Keyboard::Reset();
+}
+
+void ResidentTest::TearDown() {
+    if (m_folder)
+        EndProcessesIn(*m_folder);
+    SetProgramWindowsVersion(L"Tarvolt.exe", L"");
+}
+
+const RunFolder& ResidentTest::Folder(DeviceLink deviceLink) {
+    if (!m_folder) {
+        const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+        m_folder = std::make_unique<RunFolder>(
+            std::string(test->test_suite_name()) + "." + test->name(), deviceLink);
+    }
+    return *m_folder;
+}
+
+std::wstring ParametersOf(const std::wstring& commandLine) {
+    std::size_t at = 0;
+    if (!commandLine.empty() && commandLine[0] == L'"') {
+        at = commandLine.find(L'"', 1);
+        at = at == std::wstring::npos ? commandLine.size() : at + 1;
+    } else {
+        at = std::min(commandLine.find(L' '), commandLine.size());
+    }
+    while (at < commandLine.size() && commandLine[at] == L' ')
+        ++at;
+    return commandLine.substr(at);
+}
+
+std::wstring ResidentTest::WaitForNoticeParameters(DWORD timeoutMs) {
+    std::wstring commandLine;
+    WaitUntil(
+        [&] {
+            for (DWORD id : ProcessesIn(Folder(), L"Vistrel.exe")) {
+                commandLine = ProcessCommandLine(id);
+                if (!commandLine.empty())
+                    return true;
+            }
+            return false;
+        },
+        timeoutMs);
+    return ParametersOf(commandLine);
+}
+
+void ResidentTest::EndNotices() {
+    for (DWORD id : ProcessesIn(Folder(), L"Vistrel.exe")) {
+        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
+        if (!process)
+            continue;
+        TerminateProcess(process, 0xDEAD);
+        WaitForSingleObject(process, 5000);
+        CloseHandle(process);
+    }
+}
+
+} // namespace residenttest

@@ -1,0 +1,237 @@
+// Key presses on the simulated keyboard, end to end: labels through the
+// on-screen display, the programmable keys' bindings, the volume pop-up.
+#include "ResidentHarness.h"
+
+#include <gtest/gtest.h>
+
+using namespace qxtest;
+using namespace residenttest;
+
+namespace {
+
+const std::wstring PROG1_KEY = std::wstring(USER_KEYS_KEY) + L"\\Prog 1";
+const std::wstring PROG2_KEY = std::wstring(USER_KEYS_KEY) + L"\\Prog 2";
+const wchar_t CONFIG_TITLE[] = L"User Key Configuration";
+
+class ResidentKeys : public ResidentTest {
+  protected:
+    void SetUp() override {
+        ResidentTest::SetUp();
+        m_resident = StartResident(Folder());
+        ASSERT_NE(nullptr, m_resident.keyService) << "the resident program did not start";
+    }
+    void TearDown() override {
+        StopResident(m_resident);
+        ResidentTest::TearDown();
+    }
+    std::vector<std::string> VolumeControlLog() {
+        return ReadLines(Folder().File(L"sndvol32.log"));
+    }
+
+    Resident m_resident;
+};
+
+// Lines of a fixture log that hold the given event word.
+std::vector<std::string> Events(const std::vector<std::string>& log, const std::string& event) {
+    std::vector<std::string> found;
+    for (const std::string& line : log) {
+        const std::size_t first = line.find(' ');
+        const std::size_t second = line.find(' ', first + 1);
+        if (second != std::string::npos && line.compare(second + 1, event.size(), event) == 0)
+            found.push_back(line);
+    }
+    return found;
+}
+
+DWORD TickOf(const std::string& logLine) {
+    return static_cast<DWORD>(std::stoul(logLine.substr(0, logLine.find(' '))));
+}
+
+// A "Volume Control" window of the test's own, as if the user had opened the
+// volume control; it notes when it is asked to close.
+class OwnVolumeControl {
+  public:
+    OwnVolumeControl() {
+        WNDCLASSW windowClass = {};
+        windowClass.lpfnWndProc = WindowProc;
+        windowClass.hInstance = GetModuleHandleW(nullptr);
+        windowClass.lpszClassName = L"ResidentTestVolumeControl";
+        RegisterClassW(&windowClass);
+        m_window = CreateWindowExW(WS_EX_TOOLWINDOW, windowClass.lpszClassName, L"Volume Control",
+                                   WS_POPUP, 0, 0, 50, 50, nullptr, nullptr, windowClass.hInstance,
+                                   nullptr);
+        SetWindowLongPtrW(m_window, GWLP_USERDATA, reinterpret_cast<LONG_PTR>(this));
+    }
+    ~OwnVolumeControl() {
+        if (IsWindow(m_window))
+            DestroyWindow(m_window);
+    }
+    bool Closed() const { return m_closedAt != 0; }
+    DWORD ClosedAt() const { return m_closedAt; }
+
+  private:
+    static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
+        if (message == WM_CLOSE) {
+            auto* self =
+                reinterpret_cast<OwnVolumeControl*>(GetWindowLongPtrW(window, GWLP_USERDATA));
+            if (self)
+                self->m_closedAt = GetTickCount();
+            return 0;
+        }
+        return DefWindowProcW(window, message, wParam, lParam);
+    }
+    HWND m_window = nullptr;
+    DWORD m_closedAt = 0;
+};
+
+TEST_F(ResidentKeys, UnboundProg1ShowsItsLabelCreatesItsEntryAndOpensTheConfigProgram) {
+    Keyboard::Press(1, 1);
+    EXPECT_EQ(L"Prog 1``0`0`255", WaitForNoticeParameters());
+    const HWND config = WaitForWindow(CONFIG_TITLE, nullptr, 15000);
+    ASSERT_NE(nullptr, config) << "the configuration program did not open";
+    EXPECT_EQ(1u, ProcessesIn(Folder(), L"Pellor.exe").size());
+
+    const auto type = ReadUserValue(PROG1_KEY, L"Type");
+    ASSERT_TRUE(type.has_value()) << "no store entry for Prog 1";
+    EXPECT_EQ(static_cast<DWORD>(REG_DWORD), type->type);
+    EXPECT_EQ((std::vector<BYTE>{0, 0, 0, 0}), type->data);
+    EXPECT_EQ(std::optional<std::string>(""), ReadUserString(PROG1_KEY, L"Command"));
+}
+
+TEST_F(ResidentKeys, MyComputerAndMuteShowOnlyTheirLabels) {
+    struct Case {
+        unsigned code;
+        const wchar_t* parameters;
+    } cases[] = {{3, L"My Computer``0`0`255"}, {16, L"Mute``0`0`255"}};
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.code);
+        EndNotices();
+        Keyboard::Press(c.code, 1);
+        EXPECT_EQ(c.parameters, WaitForNoticeParameters());
+        ASSERT_TRUE(Keyboard::WaitForHandled());
+    }
+    EXPECT_TRUE(ProcessesIn(Folder(), L"Pellor.exe").empty());
+    EXPECT_FALSE(UserKeyExists(USER_KEYS_KEY)) << "a label-only key read the user-key store";
+    EXPECT_TRUE(VolumeControlLog().empty());
+}
+
+TEST_F(ResidentKeys, NoticeWindowOfALabelComesUp) {
+    Keyboard::Press(16, 1);
+    ASSERT_EQ(L"Mute``0`0`255", WaitForNoticeParameters());
+    const std::vector<DWORD> notices = ProcessesIn(Folder(), L"Vistrel.exe");
+    ASSERT_EQ(1u, notices.size());
+    EXPECT_TRUE(WaitUntil([&] { return !VisibleWindowsOf(notices.front()).empty(); }, 10000))
+        << "the display showed nothing";
+    TakeScreenshot("resident-mute-label");
+}
+
+TEST_F(ResidentKeys, KeysOutsideTheTableAndWrongStatesDoNothing) {
+    const unsigned presses[][2] = {{3, 0}, {16, 0}, {12, 1}, {15, 1},  {0, 1},
+                                   {4, 1}, {11, 1}, {17, 1}, {255, 1}, {1, 0}};
+    std::wstring words = L"queue";
+    for (const auto& press : presses)
+        words += L" " + std::to_wstring(press[0]) + L":" + std::to_wstring(press[1]);
+    ASSERT_EQ(0u, Keyboard::Run(words).exitCode);
+    ASSERT_TRUE(Keyboard::WaitForHandled());
+
+    EXPECT_TRUE(ProcessesIn(Folder(), L"Vistrel.exe").empty());
+    EXPECT_TRUE(ProcessesIn(Folder(), L"Pellor.exe").empty());
+    EXPECT_TRUE(VolumeControlLog().empty());
+    EXPECT_FALSE(UserKeyExists(USER_KEYS_KEY));
+}
+
+TEST_F(ResidentKeys, ChangedColourPreferenceReachesTheDisplayUnchanged) {
+    struct Case {
+        const char* stored;
+        const wchar_t* parameters;
+    } cases[] = {
+        {"255`0`0", L"Mute``255`0`0"},
+        {"", L"Mute``0`0`255"},          // a bare terminating zero: the default
+        {"10`x`7`9", L"Mute``10`x`7`9"}, // passed on without any check
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.stored);
+        EndNotices();
+        SetUserString(PREFERENCE_KEY, L"OSDRGBColor", c.stored);
+        Keyboard::Press(16, 1);
+        EXPECT_EQ(c.parameters, WaitForNoticeParameters());
+        ASSERT_TRUE(Keyboard::WaitForHandled());
+    }
+}
+
+TEST_F(ResidentKeys, UnreadableColourGivesTheShellLibrarysBoxThenTheDefault) {
+    MessageBoxWatcher boxes(L"Tarvolt", IDOK);
+    DeleteUserKey(PREFERENCE_KEY);
+    Keyboard::Press(16, 1);
+    ASSERT_TRUE(boxes.WaitForBoxes(1, 10000)) << "no box for the missing preference key";
+    EXPECT_EQ(L"Mute``0`0`255", WaitForNoticeParameters());
+    EXPECT_FALSE(UserKeyExists(PREFERENCE_KEY)) << "a key press created the preference key";
+}
+
+TEST_F(ResidentKeys, ProgrammableKeyBoundToAProgramStartsItWholeAndFollowsANewBinding) {
+    // A program path with a blank: the whole command is the file to open.
+    const std::wstring tools = Folder().File(L"My Tools");
+    CreateDirectoryW(tools.c_str(), nullptr);
+    ASSERT_TRUE(
+        CopyFileW(Folder().File(L"sndvol32.exe").c_str(), (tools + L"\\tool.exe").c_str(), FALSE));
+    const std::string toolPath(tools.begin(), tools.end());
+    SetUserDword(PROG2_KEY, L"Type", 2);
+    SetUserString(PROG2_KEY, L"Command", toolPath + "\\tool.exe");
+
+    Keyboard::Press(2, 1);
+    EXPECT_EQ(L"Prog 2``0`0`255", WaitForNoticeParameters());
+    std::vector<std::string> log;
+    EXPECT_TRUE(WaitUntil(
+        [&] { return !Events(log = ReadLines(tools + L"\\sndvol32.log"), "arguments").empty(); },
+        10000))
+        << "the bound program did not start";
+    EXPECT_EQ(1u, Events(log, "start").size());
+    EXPECT_EQ(1u, Events(log, "arguments").size());
+    EXPECT_TRUE(Events(log, "arguments -t").empty());
+    EXPECT_TRUE(ProcessesIn(Folder(), L"Pellor.exe").empty());
+
+    // Rebound while the resident program runs: the next press follows it.
+    SetUserDword(PROG2_KEY, L"Type", 0);
+    SetUserString(PROG2_KEY, L"Command", "");
+    Keyboard::Press(2, 1);
+    EXPECT_NE(nullptr, WaitForWindow(CONFIG_TITLE, nullptr, 15000));
+    EXPECT_EQ(1u, Events(ReadLines(tools + L"\\sndvol32.log"), "start").size());
+}
+
+TEST_F(ResidentKeys, VolumeBurstStartsTheVolumeControlOnceAndClosesItASecondAfterTheLast) {
+    DWORD lastPress = 0;
+    for (unsigned code : {12u, 15u, 12u, 15u}) {
+        Keyboard::Press(code, 0);
+        lastPress = GetTickCount();
+        PumpMessages(300);
+    }
+    std::vector<std::string> log;
+    ASSERT_TRUE(
+        WaitUntil([&] { return !Events(log = VolumeControlLog(), "close").empty(); }, 10000))
+        << "the volume control was never closed";
+    EXPECT_EQ(1u, Events(log, "start").size()) << "started more than once";
+    EXPECT_EQ(std::vector<std::string>{"-t"}.size(), Events(log, "arguments -t").size());
+    const DWORD closedAfter = TickOf(Events(log, "close").front()) - lastPress;
+    EXPECT_GE(closedAfter, 900u);
+    EXPECT_LE(closedAfter, 1800u);
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, L"Volume Control"));
+
+    // The close timer stopped itself: a volume control opened later stays.
+    OwnVolumeControl own;
+    PumpMessages(2500);
+    EXPECT_FALSE(own.Closed()) << "the close timer kept closing volume controls";
+}
+
+TEST_F(ResidentKeys, OpenVolumeControlIsNotStartedAgainButClosedASecondAfterTheLastEvent) {
+    OwnVolumeControl own;
+    Keyboard::Press(12, 0);
+    PumpMessages(300);
+    Keyboard::Press(15, 0);
+    const DWORD lastPress = GetTickCount();
+    ASSERT_TRUE(WaitUntil([&] { return own.Closed(); }, 5000));
+    EXPECT_GE(own.ClosedAt() - lastPress, 900u);
+    EXPECT_LE(own.ClosedAt() - lastPress, 1800u);
+    EXPECT_TRUE(VolumeControlLog().empty()) << "a second volume control was started";
+}
+
+} // namespace
