@@ -329,7 +329,7 @@ Section "Uninstall"
   !insertmacro REMOVE_DELIVERABLE Vistrel.exe
   !insertmacro REMOVE_DELIVERABLE ${UNINSTALLER}
   ; Not /r: whatever the user put in the folder stays, and so does the folder.
-  RMDir /REBOOTOK "$INSTDIR"
+  RMDir "$INSTDIR"
 
   Call un.RemoveShortcuts
 

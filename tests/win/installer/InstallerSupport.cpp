@@ -4,6 +4,7 @@
 
 #include <shlobj.h>
 #include <shobjidl.h>
+#include <tlhelp32.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -77,6 +78,14 @@ std::wstring VersionString(const std::vector<BYTE>& block, WORD language, WORD c
 
 std::wstring SetupPackage() {
     return WindowsPath(QX_SETUP_PACKAGE);
+}
+
+std::wstring SimulatedSetupPackage() {
+#ifdef QX_SIMULATED_SETUP_PACKAGE
+    return WindowsPath(QX_SIMULATED_SETUP_PACKAGE);
+#else
+    return L"";
+#endif
 }
 
 std::vector<std::wstring> PackagedFiles() {
@@ -176,16 +185,18 @@ std::optional<std::string> ReadFileText(const std::wstring& file) {
     return text.str();
 }
 
-std::optional<DWORD> RunSilentSetup(const std::wstring& folder, const std::wstring& extra) {
+std::optional<DWORD> RunSilentSetup(const std::wstring& folder, const std::wstring& extra,
+                                    const std::wstring& package) {
     std::wstring arguments = L"/S ";
     if (!extra.empty())
         arguments += extra + L" ";
-    Process setup = StartProcess(SetupPackage(), arguments + L"/D=" + folder);
+    Process setup = StartProcess(package, arguments + L"/D=" + folder);
     return setup ? setup.WaitForExit(kSetupTimeoutMs) : std::nullopt;
 }
 
-Process StartSetupWizard(const std::wstring& folder, const Environment& language) {
-    return StartProcess(SetupPackage(), L"/D=" + folder, language);
+Process StartSetupWizard(const std::wstring& folder, const Environment& language,
+                         const std::wstring& package) {
+    return StartProcess(package, L"/D=" + folder, language);
 }
 
 Process StartUninstaller(const std::wstring& uninstaller, const std::wstring& folder, bool silent,
@@ -282,6 +293,29 @@ std::vector<DWORD> RunningCopies() {
         owners.push_back(processId);
     }
     return owners;
+}
+
+std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry))
+        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
+            ids.push_back(entry.th32ProcessID);
+    CloseHandle(snapshot);
+    return ids;
+}
+
+void PlugInSimulatedKeyboard() {
+    for (const wchar_t* command : {L"start", L"reset"}) {
+        Process keyboard = StartProcess(BinPath(L"simulated\\KeyboardSim.exe"), command);
+        EXPECT_EQ(std::optional<DWORD>(0), keyboard.WaitForExit(kAppearTimeoutMs))
+            << "KeyboardSim " << std::string(command, command + wcslen(command));
+    }
 }
 
 Process OpenRunningCopy(DWORD processId) {

@@ -28,6 +28,9 @@ const DWORD kSetupTimeoutMs = 60000;
 const DWORD kAppearTimeoutMs = 30000;
 
 std::wstring SetupPackage();
+// The same setup with the simulated keyboard's device library; empty until
+// Tarvolt and the simulated keyboard are built.
+std::wstring SimulatedSetupPackage();
 // File names the package carries, sorted.
 std::vector<std::wstring> PackagedFiles();
 bool IsPackaged(const std::wstring& file);
@@ -54,9 +57,11 @@ std::optional<std::string> ReadFileText(const std::wstring& file);
 
 // Runs setup silently into folder; extra options go before /D=, which must
 // come last. Exit code, or nothing when it did not end in time.
-std::optional<DWORD> RunSilentSetup(const std::wstring& folder, const std::wstring& extra = L"");
+std::optional<DWORD> RunSilentSetup(const std::wstring& folder, const std::wstring& extra = L"",
+                                    const std::wstring& package = SetupPackage());
 // Starts setup with its wizard, in the given user-interface language.
-qxtest::Process StartSetupWizard(const std::wstring& folder, const qxtest::Environment& language);
+qxtest::Process StartSetupWizard(const std::wstring& folder, const qxtest::Environment& language,
+                                 const std::wstring& package = SetupPackage());
 
 // Runs an uninstaller the way its own launcher does: a copy in a temporary
 // folder, told which program folder to remove (_?=). Unlike the launcher,
@@ -84,6 +89,10 @@ std::wstring ShortcutTarget(const std::wstring& shortcut);
 
 // Processes owning a window titled with the instance GUID (running Tarvolts).
 std::vector<DWORD> RunningCopies();
+// Running processes of that executable, wherever it lies.
+std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
+// Starts the simulated keyboard (if it is not running) with nothing queued.
+void PlugInSimulatedKeyboard();
 qxtest::Process OpenRunningCopy(DWORD processId);
 
 // A folder nobody can write to (immutable for root, no write permission

@@ -147,6 +147,34 @@ class InstallerTest : public ::testing::Test {
     }
 };
 
+// Tarvolt itself, installed by the setup that carries the simulated
+// keyboard's device library.
+class InstallerWithTarvolt : public InstallerTest {
+  protected:
+    void SetUp() override {
+        InstallerTest::SetUp();
+        if (SimulatedSetupPackage().empty())
+            GTEST_SKIP() << "Tarvolt or the simulated keyboard is not built yet";
+        PlugInSimulatedKeyboard();
+        DeleteUserKey(kSettingsKey);
+    }
+
+    // Installs, starts the installed Tarvolt and waits until it runs on the
+    // keyboard: it writes its preference defaults only once the device link is open.
+    Process InstallAndStartTarvolt(const std::wstring& folder) {
+        EXPECT_EQ(std::optional<DWORD>(kSetupDone),
+                  RunSilentSetup(folder, L"", SimulatedSetupPackage()));
+        Process tarvolt = StartProcess(folder + L"\\Tarvolt.exe");
+        const DWORD id = tarvolt.Id();
+        EXPECT_TRUE(
+            WaitUntil([&] { return RunningCopies() == std::vector<DWORD>{id}; }, kAppearTimeoutMs))
+            << "no marker window of the installed Tarvolt";
+        EXPECT_TRUE(WaitUntil([] { return UserKeyExists(kPreferenceKey); }, kAppearTimeoutMs))
+            << "the installed Tarvolt did not open the device link";
+        return tarvolt;
+    }
+};
+
 class InstallerSilent : public InstallerTest {};
 class InstallerReadOnlyFolder : public InstallerTest {};
 class InstallerRunningCopy : public InstallerTest {};
@@ -451,6 +479,69 @@ TEST_F(InstallerWizard, RemoveMySettingsTickedRemovesThem) {
     EXPECT_FALSE(UserKeyExists(kSettingsKey));
     EXPECT_FALSE(UserKeyExists(kSettingsParentKey)) << "an empty Morvel key is left behind";
     EXPECT_FALSE(FolderExists(folder));
+}
+
+TEST_F(InstallerWithTarvolt, InstalledTarvoltRunsAndUninstallStopsItKeepingItsSettings) {
+    const std::wstring folder = ScratchFolder("tarvolt");
+    Process tarvolt = InstallAndStartTarvolt(folder);
+    ASSERT_TRUE(tarvolt.IsRunning()) << "the installed Tarvolt ended";
+
+    EXPECT_EQ(std::optional<DWORD>(kSetupDone),
+              RunSilentUninstaller(folder + L"\\" + kUninstaller, folder));
+    EXPECT_EQ(std::optional<DWORD>(0), tarvolt.WaitForExit(5000)) << "Tarvolt was not stopped";
+    EXPECT_TRUE(RunningCopies().empty());
+    EXPECT_FALSE(FolderExists(folder));
+    EXPECT_FALSE(RunEntry().has_value());
+    EXPECT_TRUE(UserKeyExists(kPreferenceKey)) << "the settings went with the program";
+}
+
+TEST_F(InstallerWithTarvolt, UpgradeStopsTarvoltAndStartsOneCopyWhenAsked) {
+    struct Case {
+        const char* label;
+        bool wizard;
+        const wchar_t* options;
+        bool startsAgain;
+    };
+    for (const Case& c :
+         {Case{"silent", false, L"", false}, Case{"silent with /RUN", false, L"/RUN", true},
+          Case{"wizard with Start Tarvolt now ticked", true, L"", true}}) {
+        SCOPED_TRACE(c.label);
+        RemoveInstallTraces();
+        const std::wstring folder = ScratchFolder("tarvolt-upgrade");
+        Process before = InstallAndStartTarvolt(folder);
+        ASSERT_TRUE(before.IsRunning());
+
+        if (c.wizard) {
+            const Environment language = EnglishUserInterface();
+            Process setup = StartSetupWizard(folder, language, SimulatedSetupPackage());
+            HWND wizard = WaitForWizard(SetupCaption(language));
+            ASSERT_NE(nullptr, WaitForControl(wizard, folder)) << "no folder page";
+            ClickButton(wizard, IDOK); // Install
+            HWND startNow = WaitForControl(wizard, L"Start Tarvolt now");
+            ASSERT_NE(nullptr, startNow) << "no finish page offering to start Tarvolt";
+            EXPECT_EQ(BST_CHECKED, SendMessageW(startNow, BM_GETCHECK, 0, 0));
+            ClickButton(wizard, IDOK); // Finish
+            EXPECT_EQ(std::optional<DWORD>(kSetupDone), setup.WaitForExit(kSetupTimeoutMs));
+        } else {
+            EXPECT_EQ(std::optional<DWORD>(kSetupDone),
+                      RunSilentSetup(folder, c.options, SimulatedSetupPackage()));
+        }
+        EXPECT_TRUE(before.WaitForExit(5000).has_value()) << "the old copy still runs";
+
+        if (c.startsAgain) {
+            EXPECT_TRUE(WaitUntil(
+                [&] {
+                    const std::vector<DWORD> copies = RunningCopies();
+                    return copies.size() == 1 && copies.front() != before.Id();
+                },
+                kAppearTimeoutMs))
+                << "no new copy came up";
+            EXPECT_EQ(1u, ProcessesNamed(L"Tarvolt.exe").size());
+        } else {
+            // Setup has ended: a copy it started would be there by now.
+            EXPECT_TRUE(ProcessesNamed(L"Tarvolt.exe").empty());
+        }
+    }
 }
 
 } // namespace
