@@ -310,12 +310,39 @@ std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
     return ids;
 }
 
+// Runs a console program with its output thrown away.
+std::optional<DWORD> RunQuietConsoleProgram(const std::wstring& program,
+                                            const std::wstring& arguments) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE nul =
+        CreateFileW(L"NUL", GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                    &inherit, OPEN_EXISTING, 0, nullptr);
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESTDHANDLES;
+    startup.hStdInput = nul;
+    startup.hStdOutput = nul;
+    startup.hStdError = nul;
+    std::wstring commandLine = L"\"" + program + L"\" " + arguments;
+    PROCESS_INFORMATION info = {};
+    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
+                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    CloseHandle(nul);
+    if (!started)
+        return std::nullopt;
+    Process process(info.hProcess, info.hThread, info.dwProcessId);
+    return process.WaitForExit(kAppearTimeoutMs);
+}
+
 void PlugInSimulatedKeyboard() {
-    for (const wchar_t* command : {L"start", L"reset"}) {
-        Process keyboard = StartProcess(BinPath(L"simulated\\KeyboardSim.exe"), command);
-        EXPECT_EQ(std::optional<DWORD>(0), keyboard.WaitForExit(kAppearTimeoutMs))
-            << "KeyboardSim " << std::string(command, command + wcslen(command));
-    }
+    const std::wstring keyboard = BinPath(L"simulated\\KeyboardSim.exe");
+    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(keyboard, L"start"));
+    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(keyboard, L"reset"));
+}
+
+void UnplugSimulatedKeyboard() {
+    const std::wstring keyboard = BinPath(L"simulated\\KeyboardSim.exe");
+    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(keyboard, L"stop"));
 }
 
 Process OpenRunningCopy(DWORD processId) {

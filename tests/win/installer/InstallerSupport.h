@@ -91,8 +91,11 @@ std::wstring ShortcutTarget(const std::wstring& shortcut);
 std::vector<DWORD> RunningCopies();
 // Running processes of that executable, wherever it lies.
 std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
-// Starts the simulated keyboard (if it is not running) with nothing queued.
+// Starts the simulated keyboard (if it is not running) with nothing queued,
+// and stops it. Wine hands every process the test's own Unix error output,
+// which ctest waits on, so a keyboard left running would hold the test open.
 void PlugInSimulatedKeyboard();
+void UnplugSimulatedKeyboard();
 qxtest::Process OpenRunningCopy(DWORD processId);
 
 // A folder nobody can write to (immutable for root, no write permission

@@ -159,6 +159,12 @@ class InstallerWithTarvolt : public InstallerTest {
         DeleteUserKey(kSettingsKey);
     }
 
+    void TearDown() override {
+        InstallerTest::TearDown();
+        if (!SimulatedSetupPackage().empty())
+            UnplugSimulatedKeyboard();
+    }
+
     // Installs, starts the installed Tarvolt and waits until it runs on the
     // keyboard: it writes its preference defaults only once the device link is open.
     Process InstallAndStartTarvolt(const std::wstring& folder) {
