@@ -52,7 +52,8 @@ BOOL CDefineKeyDlg::OnInitDialog() {
     ::CheckRadioButton(m_hWnd, IDC_URL, IDC_PROGRAM,
                        mode == USERKEY_PROGRAM ? IDC_PROGRAM : IDC_URL);
     EnterMode(mode);
-    // The keyboard focus goes to the first tab stop, the edit.
+    // Checking a radio button made it a tab stop too; the keyboard focus
+    // still starts in the edit.
     ::SetFocus(GetDlgItem(IDC_LOCATION));
     return FALSE;
 }
