@@ -61,6 +61,12 @@ ULONGLONG FileTimeValue(const FILETIME& time) {
     return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
 }
 
+void WaitUntilInFront(HWND window) {
+    const HWND top = GetAncestor(window, GA_ROOT);
+    EXPECT_TRUE(WaitUntil([&] { return GetForegroundWindow() == top; }, kUiWait))
+        << "the window did not come to the front";
+}
+
 void SendInputs(INPUT* inputs, UINT count) {
     EXPECT_EQ(count, SendInput(count, inputs, sizeof(INPUT)));
 }
@@ -151,6 +157,7 @@ bool WaitForText(HWND dialog, int id, const std::wstring& text) {
 }
 
 void MouseClick(HWND control) {
+    WaitUntilInFront(control);
     RECT rect;
     GetWindowRect(control, &rect);
     const int width = GetSystemMetrics(SM_CXSCREEN);
@@ -166,7 +173,8 @@ void MouseClick(HWND control) {
     SendInputs(inputs, 2);
 }
 
-void PressKey(WORD virtualKey) {
+void PressKey(HWND window, WORD virtualKey) {
+    WaitUntilInFront(window);
     INPUT inputs[2] = {};
     for (INPUT& input : inputs) {
         input.type = INPUT_KEYBOARD;

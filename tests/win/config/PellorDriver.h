@@ -68,9 +68,10 @@ void TypeText(HWND control, const std::wstring& text);
 void ClearText(HWND edit);
 bool WaitForText(HWND dialog, int id, const std::wstring& text);
 
-// Real input through the system's input queue: the window must be in front.
+// Real input through the system's input queue, sent once the window that
+// is to take it is in front, as a person would wait for it.
 void MouseClick(HWND control);
-void PressKey(WORD virtualKey);
+void PressKey(HWND window, WORD virtualKey);
 
 // Answers the Open-file dialog shown by the editor with a typed path.
 void ChooseFileInOpenDialog(HWND openDialog, const std::wstring& path);

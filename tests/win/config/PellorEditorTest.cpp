@@ -156,12 +156,12 @@ TEST_F(PellorEditor, EnterStoresTheEntryWhicheverButtonHasTheFocus) {
         TypeText(location, L"typed");
         ASSERT_TRUE(WaitForText(editor, kLocation, L"typed"));
         for (int i = 0; i < c.tabs; ++i)
-            PressKey(VK_TAB);
+            PressKey(editor, VK_TAB);
         ASSERT_TRUE(
             WaitUntil([&] { return FocusOf(run) == GetDlgItem(editor, c.focused); }, kUiWait))
             << "Tab did not reach the button";
 
-        PressKey(VK_RETURN);
+        PressKey(editor, VK_RETURN);
         ASSERT_TRUE(WaitForWindowGone(editor, kUiWait)) << "Enter did not close the editor";
         EXPECT_EQ(nullptr, WaitForOwnedDialog(run, editor, 0)) << "no Open-file dialog";
         EXPECT_TRUE(WaitForText(run.main, kProg1Command, L"typed"));

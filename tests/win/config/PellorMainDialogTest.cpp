@@ -186,7 +186,7 @@ TEST_F(PellorMainDialog, EscapeOnTheSaveQuestionKeepsTheDialogOpen) {
     const HWND question = WaitForOwnedDialog(run, run.main, kUiWait);
     ASSERT_NE(nullptr, question);
     EXPECT_EQ(kCaption, WindowText(question));
-    PressKey(VK_ESCAPE);
+    PressKey(question, VK_ESCAPE);
     ASSERT_TRUE(WaitForWindowGone(question, kUiWait)) << "Escape did not answer the question";
     PumpMessages(300);
     EXPECT_TRUE(run.process.IsRunning());
