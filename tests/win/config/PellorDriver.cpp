@@ -67,6 +67,36 @@ void WaitUntilInFront(HWND window) {
         << "the window did not come to the front";
 }
 
+struct PaintSearch {
+    DWORD processId;
+    bool pending;
+};
+
+BOOL CALLBACK FindPendingPaint(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<PaintSearch*>(lParam);
+    if (GetUpdateRect(window, nullptr, FALSE))
+        search->pending = true;
+    return !search->pending;
+}
+
+BOOL CALLBACK FindProcessPendingPaint(HWND window, LPARAM lParam) {
+    auto* search = reinterpret_cast<PaintSearch*>(lParam);
+    DWORD processId = 0;
+    GetWindowThreadProcessId(window, &processId);
+    if (processId != search->processId || !IsWindowVisible(window))
+        return TRUE;
+    FindPendingPaint(window, lParam);
+    if (!search->pending)
+        EnumChildWindows(window, FindPendingPaint, lParam);
+    return !search->pending;
+}
+
+bool PaintPending(DWORD processId) {
+    PaintSearch search = {processId, false};
+    EnumWindows(FindProcessPendingPaint, reinterpret_cast<LPARAM>(&search));
+    return search.pending;
+}
+
 void SendInputs(INPUT* inputs, UINT count) {
     EXPECT_EQ(count, SendInput(count, inputs, sizeof(INPUT)));
 }
@@ -195,7 +225,9 @@ void ChooseFileInOpenDialog(HWND openDialog, const std::wstring& path) {
     ClickButton(openDialog, IDOK);
 }
 
-void SaveScreenshot(const std::string& name) {
+void SaveScreenshot(const PellorRun& run, const std::string& name) {
+    EXPECT_TRUE(WaitUntil([&] { return !PaintPending(run.process.Id()); }, kUiWait))
+        << "the windows were not painted";
     FILETIME started;
     GetSystemTimeAsFileTime(&started);
     // The screenshot tool runs on its own and may not have written the

@@ -76,9 +76,9 @@ void PressKey(HWND window, WORD virtualKey);
 // Answers the Open-file dialog shown by the editor with a typed path.
 void ChooseFileInOpenDialog(HWND openDialog, const std::wstring& path);
 
-// A picture of the display saved as <name>.png for people to look at, once
-// it is written.
-void SaveScreenshot(const std::string& name);
+// A picture of the display saved as <name>.png for people to look at, taken
+// once the program's windows are painted, and waited for until it is written.
+void SaveScreenshot(const PellorRun& run, const std::string& name);
 
 // The main dialog's OK or Cancel when no question is expected: the process ends.
 bool EndsWithin(PellorRun& run, DWORD timeoutMs);

@@ -190,12 +190,12 @@ TEST_F(PellorEditor, BrowseOffersProgramsAndCancelChangesNothing) {
         EXPECT_EQ(filters[i], text);
     }
     EXPECT_EQ(0, SendMessageW(filter, CB_GETCURSEL, 0, 0)) << "programs are offered first";
-    SaveScreenshot("pellor-open-file-en");
+    SaveScreenshot(run, "pellor-open-file-en");
 
     ClickButton(open, IDCANCEL);
     ASSERT_TRUE(WaitForWindowGone(open, kUiWait));
     EXPECT_EQ(L"C:\\Tools\\tool.exe", DialogItemText(editor, kLocation));
-    SaveScreenshot("pellor-editor-en");
+    SaveScreenshot(run, "pellor-editor-en");
     ClickButton(editor, IDOK);
     ASSERT_TRUE(WaitForWindowGone(editor, kUiWait));
     EXPECT_FALSE(IsEnabled(run.main, kApply));

@@ -38,7 +38,7 @@ TEST_F(PellorKorean, DialogsAndQuestionsAreKoreanAndTheKeysKeepTheirNames) {
     EXPECT_EQ(L"Modify", DialogItemText(run.main, kProg1Modify)) << "the main dialog is English";
     EXPECT_TRUE(UserKeyExists(KeyPath(0))) << "the subkey names do not depend on the language";
     EXPECT_TRUE(UserKeyExists(KeyPath(1)));
-    SaveScreenshot("pellor-main-ko");
+    SaveScreenshot(run, "pellor-main-ko");
 
     const HWND editor = OpenEditor(run, 0);
     ASSERT_NE(nullptr, editor);
@@ -47,7 +47,7 @@ TEST_F(PellorKorean, DialogsAndQuestionsAreKoreanAndTheKeysKeepTheirNames) {
     EXPECT_EQ(Wide("취소"), DialogItemText(editor, IDCANCEL));
     MouseClick(GetDlgItem(editor, kProgram));
     ASSERT_TRUE(WaitUntil([&] { return IsShown(editor, kBrowse); }, kUiWait));
-    SaveScreenshot("pellor-editor-ko");
+    SaveScreenshot(run, "pellor-editor-ko");
     ClickButton(editor, IDCANCEL);
     ASSERT_TRUE(WaitForWindowGone(editor, kUiWait));
 

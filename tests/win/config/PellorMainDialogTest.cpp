@@ -56,7 +56,7 @@ TEST_F(PellorMainDialog, ShowsEachKeysCommandAndCreatesMissingKeys) {
     EXPECT_FALSE(IsEnabled(run.main, kApply));
     ExpectKey(0, 0, "");
     ExpectKey(1, 7, "C:\\Tools\\odd type.exe");
-    SaveScreenshot("pellor-main-en");
+    SaveScreenshot(run, "pellor-main-en");
 
     MessageBoxWatcher watcher(kCaption, IDYES);
     ClickButton(run.main, IDOK);
