@@ -369,6 +369,9 @@ int StartInBackground() {
     if (length == 0 || length >= sizeof path)
         return EXIT_NO_KEYBOARD;
     std::string commandLine = std::string("\"") + path + "\" serve";
+    // Detached: the keyboard gets no standard handles of ours. (Under Wine it
+    // still inherits the Unix standard error, which Wine hands to every
+    // process it starts.)
     STARTUPINFOA startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION process = {};

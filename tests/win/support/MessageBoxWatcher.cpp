@@ -96,6 +96,13 @@ UINT ReadIcon(HWND box) {
     return best;
 }
 
+// A box's text is a static with id 0xFFFF; a dialog whose unnamed icon static
+// has that id is not a box.
+bool IsMessageBox(HWND window) {
+    HWND text = GetDlgItem(window, 0xFFFF);
+    return text && (GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
+}
+
 } // namespace
 
 SeenBox ReadMessageBox(HWND box) {
@@ -162,7 +169,7 @@ void MessageBoxWatcher::WatchLoop() {
         HWND box = FindWindowW(L"#32770", m_caption.c_str());
         const bool fresh = box && IsWindowVisible(box) &&
                            std::find(answered.begin(), answered.end(), box) == answered.end();
-        if (!fresh || !GetDlgItem(box, 0xFFFF)) {
+        if (!fresh || !IsMessageBox(box)) {
             Sleep(20);
             continue;
         }
