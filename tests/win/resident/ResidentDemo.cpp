@@ -20,9 +20,9 @@ const std::wstring PROG2_KEY = std::wstring(USER_KEYS_KEY) + L"\\Prog 2";
 class DemoLog {
   public:
     explicit DemoLog(const std::string& folder) : m_folder(folder), m_start(GetTickCount()) {
-        m_file = CreateFileW(WindowsPath(folder + "/demo.log").c_str(), GENERIC_WRITE,
-                             FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        m_file =
+            CreateFileW(WindowsPath(folder + "/demo.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     ~DemoLog() {
         if (m_file != INVALID_HANDLE_VALUE)
@@ -155,7 +155,8 @@ void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
     log.Screenshot("editor-program");
     ClickButton(editor, IDOK);
     log.Check(WaitForWindowGone(editor, 5000), "the editor closed with OK");
-    log.Line("main dialog now shows Prog 2 -> \"%s\"", Narrow(DialogItemText(config, 2002)).c_str());
+    log.Line("main dialog now shows Prog 2 -> \"%s\"",
+             Narrow(DialogItemText(config, 2002)).c_str());
     log.Line("configuration program: Apply, then OK");
     ClickButton(config, 1008);
     WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(config, 1008)); }, 5000);
@@ -166,7 +167,8 @@ void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
     const auto command = ReadUserString(PROG2_KEY, L"Command");
     log.Line("registry: Prog 2 Type %lu, Command \"%s\"", type ? *type : 0xFFFFFFFFul,
              command ? command->c_str() : "(none)");
-    log.Check(type == 2u && command == std::string(BOUND_PROGRAM), "Prog 2 is bound to the program");
+    log.Check(type == 2u && command == std::string(BOUND_PROGRAM),
+              "Prog 2 is bound to the program");
 }
 
 void VolumeBurstStep(DemoLog& log, const RunFolder& folder) {
