@@ -1,5 +1,7 @@
 #include "DefineKeyDlg.h"
 
+#include "CenterDialog.h"
+
 #include "framework/AppText.h"
 #include "resources/Pellor/resource.h"
 #include "userkeys/UserKeyValues.h"
@@ -40,6 +42,7 @@ MessageTable CDefineKeyDlg::GetMessageTable() const {
 
 BOOL CDefineKeyDlg::OnInitDialog() {
     m_btnBrowse = GetDlgItem(IDC_BROWSE);
+    CenterDialog(m_hWnd);
     ::SetWindowTextA(m_hWnd, m_entry.name.c_str());
     ::SendDlgItemMessageA(m_hWnd, IDC_LOCATION, EM_LIMITTEXT, USERKEY_MAX_COMMAND, 0);
     s_hWndRunning = m_hWnd;
@@ -49,7 +52,10 @@ BOOL CDefineKeyDlg::OnInitDialog() {
     ::CheckRadioButton(m_hWnd, IDC_URL, IDC_PROGRAM,
                        mode == USERKEY_PROGRAM ? IDC_PROGRAM : IDC_URL);
     EnterMode(mode);
-    return TRUE; // the focus goes to the first tab stop, the edit
+    // Checking a radio button made it a tab stop too; the keyboard focus
+    // still starts in the edit.
+    ::SetFocus(GetDlgItem(IDC_LOCATION));
+    return FALSE;
 }
 
 void CDefineKeyDlg::OnOK() {

@@ -1,5 +1,6 @@
 #include "UserKeysDlg.h"
 
+#include "CenterDialog.h"
 #include "DefineKeyDlg.h"
 
 #include "framework/AppText.h"
@@ -21,6 +22,7 @@ MessageTable CUserKeysDlg::GetMessageTable() const {
 
 BOOL CUserKeysDlg::OnInitDialog() {
     m_btnApply = GetDlgItem(IDC_APPLY);
+    CenterDialog(m_hWnd);
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon));
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_strCaption = AfxLoadString(IDS_USER_KEY_CONFIGURATION);

@@ -96,6 +96,17 @@ UINT ReadIcon(HWND box) {
     return best;
 }
 
+// A box's text is a text static with id 0xFFFF; a dialog whose unnamed icon
+// or frame static has that id is not a box.
+bool IsMessageBox(HWND window) {
+    HWND text = GetDlgItem(window, 0xFFFF);
+    if (!text || ClassName(text) != L"Static")
+        return false;
+    const LONG kind = GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK;
+    return kind == SS_LEFT || kind == SS_CENTER || kind == SS_RIGHT || kind == SS_LEFTNOWORDWRAP ||
+           kind == SS_SIMPLE || kind == SS_EDITCONTROL;
+}
+
 } // namespace
 
 SeenBox ReadMessageBox(HWND box) {
@@ -162,7 +173,7 @@ void MessageBoxWatcher::WatchLoop() {
         HWND box = FindWindowW(L"#32770", m_caption.c_str());
         const bool fresh = box && IsWindowVisible(box) &&
                            std::find(answered.begin(), answered.end(), box) == answered.end();
-        if (!fresh || !GetDlgItem(box, 0xFFFF)) {
+        if (!fresh || !IsMessageBox(box)) {
             Sleep(20);
             continue;
         }

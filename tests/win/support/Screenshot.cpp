@@ -2,11 +2,26 @@
 
 namespace qxtest {
 
+namespace {
+
+// Size of the file, or -1 while it does not exist.
+LONGLONG FileSize(const std::wstring& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExW(path.c_str(), GetFileExInfoStandard, &data))
+        return -1;
+    return (static_cast<LONGLONG>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+} // namespace
+
 std::string TakeScreenshot(const std::string& name) {
     const std::string folder = QX_SCREENSHOT_DIR;
     CreateDirectoryW(WindowsPath(folder).c_str(), nullptr);
     const std::string file = folder + "/" + name + ".png";
-    // Wine starts Unix programs given by their Unix path.
+    const std::wstring windowsFile = WindowsPath(file);
+    DeleteFileW(windowsFile.c_str());
+    // Wine starts Unix programs given by their Unix path; it gives no usable
+    // handle for them, so the picture is awaited as a file whose size settles.
     std::wstring commandLine = L"/usr/bin/import -window root " + Wide(file.c_str());
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
@@ -14,12 +29,18 @@ std::string TakeScreenshot(const std::string& name) {
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info))
         return std::string();
-    const bool done = WaitForSingleObject(info.hProcess, 20000) == WAIT_OBJECT_0;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
-    return done && GetFileAttributesW(WindowsPath(file).c_str()) != INVALID_FILE_ATTRIBUTES
-               ? file
-               : std::string();
+    LONGLONG lastSize = -1;
+    const bool written = WaitUntil(
+        [&] {
+            const LONGLONG size = FileSize(windowsFile);
+            const bool settled = size > 0 && size == lastSize;
+            lastSize = size;
+            return settled;
+        },
+        20000);
+    return written ? file : std::string();
 }
 
 } // namespace qxtest

@@ -1,0 +1,249 @@
+#include "SimulatorCommand.h"
+
+#include "CommandPacket.h"
+
+#include <cerrno>
+#include <cstdlib>
+#include <map>
+
+namespace devlink::sim {
+
+namespace {
+
+// Decimal or 0x-prefixed hexadecimal, within [0, limit].
+std::optional<std::uint32_t> ParseNumber(const std::string& word, std::uint32_t limit) {
+    if (word.empty() || word[0] == '-' || word[0] == '+' || word.size() > 12)
+        return std::nullopt;
+    const bool hex = word.size() > 2 && word[0] == '0' && (word[1] == 'x' || word[1] == 'X');
+    char* end = nullptr;
+    errno = 0;
+    const unsigned long long value = std::strtoull(word.c_str(), &end, hex ? 16 : 10);
+    if (errno != 0 || *end != '\0' || value > limit)
+        return std::nullopt;
+    return static_cast<std::uint32_t>(value);
+}
+
+std::optional<std::uint8_t> ParseByte(const std::string& word) {
+    const auto value = ParseNumber(word, 255);
+    if (!value)
+        return std::nullopt;
+    return static_cast<std::uint8_t>(*value);
+}
+
+PollReply KeyEventReply(std::uint8_t code, std::uint8_t state) {
+    return PollReply{{0, 0, code, state}, 0};
+}
+
+struct Parser {
+    const std::vector<std::string>& words;
+    SimulatorCommand result;
+    std::string error;
+
+    bool Fail(const std::string& why) {
+        error = why;
+        return false;
+    }
+
+    bool ExpectCount(std::size_t low, std::size_t high) {
+        const std::size_t given = words.size() - 1;
+        if (given < low || given > high)
+            return Fail("wrong number of arguments for \"" + words[0] + "\"");
+        return true;
+    }
+
+    bool Byte(std::size_t at, const char* what, std::uint8_t& out) {
+        const auto value = ParseByte(words[at]);
+        if (!value)
+            return Fail(std::string(what) + " must be 0 to 255: \"" + words[at] + "\"");
+        out = *value;
+        return true;
+    }
+
+    bool Number(std::size_t at, const char* what, std::uint32_t limit, std::uint32_t& out) {
+        const auto value = ParseNumber(words[at], limit);
+        if (!value)
+            return Fail(std::string(what) + " must be 0 to " + std::to_string(limit) + ": \"" +
+                        words[at] + "\"");
+        out = *value;
+        return true;
+    }
+
+    bool OptionalCommandByte(std::size_t at) {
+        if (at >= words.size())
+            return true;
+        std::uint8_t command = 0;
+        if (!Byte(at, "COMMAND", command))
+            return false;
+        result.command = command;
+        return true;
+    }
+
+    bool Press() {
+        std::uint8_t code = 0, state = 0;
+        if (!ExpectCount(2, 2) || !Byte(1, "CODE", code) || !Byte(2, "STATE", state))
+            return false;
+        result.replies.push_back(KeyEventReply(code, state));
+        return true;
+    }
+
+    bool Queue() {
+        if (words.size() < 2)
+            return Fail("\"queue\" needs at least one CODE:STATE");
+        for (std::size_t at = 1; at < words.size(); ++at) {
+            const std::string& word = words[at];
+            const std::size_t colon = word.find(':');
+            const auto code =
+                colon == std::string::npos ? std::nullopt : ParseByte(word.substr(0, colon));
+            const auto state =
+                colon == std::string::npos ? std::nullopt : ParseByte(word.substr(colon + 1));
+            if (!code || !state)
+                return Fail("not a CODE:STATE pair of bytes: \"" + word + "\"");
+            result.replies.push_back(KeyEventReply(*code, *state));
+        }
+        return true;
+    }
+
+    bool Reply() {
+        PollReply reply;
+        std::size_t at = 1;
+        const std::string errorPrefix = "error=";
+        if (at < words.size() && words[at].compare(0, errorPrefix.size(), errorPrefix) == 0) {
+            const auto value = ParseNumber(words[at].substr(errorPrefix.size()), 0xFFFFFFFFu);
+            if (!value)
+                return Fail("not an error code: \"" + words[at] + "\"");
+            reply.error = *value;
+            ++at;
+        }
+        if (words.size() - at > PACKET_SIZE)
+            return Fail("a reply holds at most 400 bytes");
+        for (; at < words.size(); ++at) {
+            std::uint8_t byte = 0;
+            if (!Byte(at, "BYTE", byte))
+                return false;
+            reply.bytes.push_back(byte);
+        }
+        result.replies.push_back(reply);
+        return true;
+    }
+
+    bool Arguments() {
+        switch (result.verb) {
+        case Verb::Press:
+            return Press();
+        case Verb::Queue:
+            return Queue();
+        case Verb::Reply:
+            return Reply();
+        case Verb::Interfaces:
+            return ExpectCount(1, 1) && Number(1, "N", MAX_INTERFACES, result.number);
+        case Verb::Fault:
+            return ExpectCount(2, 3) && Number(1, "ERROR", 0xFFFFFFFFu, result.number) &&
+                   Number(2, "COUNT", 1000000, result.count) && OptionalCommandByte(3);
+        case Verb::Delay:
+            return ExpectCount(1, 2) && Number(1, "MS", MAX_DELAY_MS, result.number) &&
+                   OptionalCommandByte(2);
+        default:
+            return ExpectCount(0, 0);
+        }
+    }
+};
+
+const std::map<std::string, Verb>& Verbs() {
+    static const std::map<std::string, Verb> verbs = {
+        {"serve", Verb::Serve},   {"start", Verb::Start},           {"stop", Verb::Stop},
+        {"status", Verb::Status}, {"press", Verb::Press},           {"queue", Verb::Queue},
+        {"reply", Verb::Reply},   {"unplug", Verb::Unplug},         {"plug", Verb::Plug},
+        {"fault", Verb::Fault},   {"interfaces", Verb::Interfaces}, {"delay", Verb::Delay},
+        {"log", Verb::Log},       {"clear", Verb::Clear},           {"reset", Verb::Reset},
+        {"help", Verb::Help},
+    };
+    return verbs;
+}
+
+} // namespace
+
+ParsedCommand ParseSimulatorCommand(const std::vector<std::string>& words) {
+    if (words.empty())
+        return {std::nullopt, "no command given"};
+    const auto verb = Verbs().find(words[0]);
+    if (verb == Verbs().end())
+        return {std::nullopt, "unknown command \"" + words[0] + "\""};
+    Parser parser{words, {}, {}};
+    parser.result.verb = verb->second;
+    if (!parser.Arguments())
+        return {std::nullopt, parser.error};
+    return {parser.result, {}};
+}
+
+std::string UsageText() {
+    return "KeyboardSim: the simulated QX-310 keyboard driver.\n"
+           "Usage: KeyboardSim COMMAND [ARGUMENTS]\n"
+           "  serve                        be the keyboard in this process until \"stop\"\n"
+           "  start                        run \"serve\" in the background, return once it "
+           "answers\n"
+           "  stop                         end the running keyboard\n"
+           "  status                       plugged, interfaces, queued replies, open devices\n"
+           "  press CODE STATE             queue the key event {0, 0, CODE, STATE}\n"
+           "  queue CODE:STATE...          queue several key events, in order\n"
+           "  reply [error=E] [BYTE...]    queue one raw poll reply (0 to 400 bytes),\n"
+           "                               completed with error E when given\n"
+           "  unplug                       remove the keyboard: discovery finds nothing and\n"
+           "                               open devices fail with error 1167\n"
+           "  plug                         plug it back (devices opened before stay dead)\n"
+           "  interfaces N                 interfaces that discovery finds (0 to 8, default 1)\n"
+           "  fault ERROR COUNT [COMMAND]  fail the next COUNT requests (with that command\n"
+           "                               byte only, when given) with ERROR\n"
+           "  delay MS [COMMAND]           answer requests (with that command byte) MS ms late;\n"
+           "                               \"delay 0\" ends it\n"
+           "  log                          print the packet log\n"
+           "  clear                        empty the packet log\n"
+           "  reset                        plugged, one interface, nothing queued, no faults,\n"
+           "                               no delay, empty log\n"
+           "Numbers are decimal or 0x hexadecimal. Exit code 0 done, 1 no keyboard\n"
+           "running (or it did not answer), 2 bad command line.\n";
+}
+
+std::string ExecuteOn(SimulatedKeyboard& keyboard, const SimulatorCommand& command) {
+    switch (command.verb) {
+    case Verb::Status:
+        return keyboard.Status();
+    case Verb::Press:
+    case Verb::Queue:
+    case Verb::Reply:
+        for (const PollReply& reply : command.replies)
+            keyboard.Queue(reply);
+        return "queued " + std::to_string(command.replies.size()) + "\n";
+    case Verb::Unplug:
+        keyboard.Unplug();
+        return "unplugged\n";
+    case Verb::Plug:
+        keyboard.Plug();
+        return "plugged\n";
+    case Verb::Interfaces:
+        keyboard.SetInterfaces(command.number);
+        return "interfaces " + std::to_string(command.number) + "\n";
+    case Verb::Fault:
+        keyboard.AddFault(command.number, command.count, command.command);
+        return "fault set\n";
+    case Verb::Delay:
+        keyboard.SetDelay(command.number, command.command);
+        return "delay set\n";
+    case Verb::Log:
+        return keyboard.LogText();
+    case Verb::Clear:
+        keyboard.ClearLog();
+        return "log cleared\n";
+    case Verb::Reset:
+        keyboard.Reset();
+        return "reset\n";
+    case Verb::Help:
+        return UsageText();
+    case Verb::Serve:
+    case Verb::Start:
+    case Verb::Stop:
+        break;
+    }
+    return "not a keyboard command\n";
+}
+
+} // namespace devlink::sim

@@ -1,0 +1,169 @@
+// Benchmark of the device link on the simulated keyboard: CPU time of the
+// idle polling thread, latency from a queued key event to the window's
+// handler, and the duration of UnloadDriver.
+//   scripts/with-wine wine64 build/win64/tests/bin/devlink_benchmark.exe
+#include "LinkHarness.h"
+
+#include <algorithm>
+#include <cstdio>
+#include <random>
+
+using namespace devlinktest;
+
+namespace {
+
+constexpr DWORD IDLE_SECONDS = 20; // thread times come in 10 ms steps under Wine
+constexpr int LATENCY_EVENTS = 300;
+constexpr int UNLOAD_CYCLES = 100;
+
+double Milliseconds(LONGLONG ticks) {
+    static const LONGLONG frequency = [] {
+        LARGE_INTEGER value;
+        QueryPerformanceFrequency(&value);
+        return value.QuadPart;
+    }();
+    return 1000.0 * static_cast<double>(ticks) / static_cast<double>(frequency);
+}
+
+LONGLONG Now() {
+    LARGE_INTEGER now;
+    QueryPerformanceCounter(&now);
+    return now.QuadPart;
+}
+
+double CpuMilliseconds(const FILETIME& kernel, const FILETIME& user) {
+    const auto value = [](const FILETIME& time) {
+        return (static_cast<ULONGLONG>(time.dwHighDateTime) << 32) | time.dwLowDateTime;
+    };
+    return static_cast<double>(value(kernel) + value(user)) / 10000.0; // 100 ns units
+}
+
+double ThreadCpu(HANDLE thread) {
+    FILETIME created, ended, kernel, user;
+    return GetThreadTimes(thread, &created, &ended, &kernel, &user) ? CpuMilliseconds(kernel, user)
+                                                                    : -1;
+}
+
+double ProcessCpu(HANDLE process) {
+    FILETIME created, ended, kernel, user;
+    return GetProcessTimes(process, &created, &ended, &kernel, &user)
+               ? CpuMilliseconds(kernel, user)
+               : -1;
+}
+
+double Percentile(std::vector<double> values, double fraction) {
+    if (values.empty())
+        return 0;
+    std::sort(values.begin(), values.end());
+    const std::size_t at =
+        std::min(values.size() - 1, static_cast<std::size_t>(fraction * values.size()));
+    return values[at];
+}
+
+void PrintSpread(const char* label, const std::vector<double>& values) {
+    std::printf("  %-34s p50 %6.2f ms  p95 %6.2f ms  max %6.2f ms  (n=%zu)\n", label,
+                Percentile(values, 0.50), Percentile(values, 0.95),
+                values.empty() ? 0.0 : *std::max_element(values.begin(), values.end()),
+                values.size());
+}
+
+bool MeasureIdleCost(const CLinkLibrary& link, const CSimulatorProcess& keyboard, HWND window) {
+    const std::vector<DWORD> before = ThreadsOfThisProcess();
+    if (link.LoadDriver(window) != 1)
+        return false;
+    DWORD pollThreadId = 0;
+    for (DWORD thread : ThreadsOfThisProcess()) {
+        if (std::find(before.begin(), before.end(), thread) == before.end())
+            pollThreadId = thread;
+    }
+    qx::unique_handle pollThread(OpenThread(THREAD_QUERY_INFORMATION, FALSE, pollThreadId));
+    qxtest::PumpMessages(1000);
+    keyboard.Must("clear");
+
+    const LONGLONG start = Now();
+    const double threadStart = ThreadCpu(pollThread.get());
+    const double processStart = ProcessCpu(GetCurrentProcess());
+    qxtest::PumpMessages(IDLE_SECONDS * 1000);
+    const double seconds = Milliseconds(Now() - start) / 1000.0;
+    const double threadCpu = ThreadCpu(pollThread.get()) - threadStart;
+    const double processCpu = ProcessCpu(GetCurrentProcess()) - processStart;
+    const std::size_t polls = LoggedRequests(keyboard.Must("log")).size();
+
+    std::printf("Idle cost over %.1f s of wall time, no key events:\n", seconds);
+    std::printf("  polling thread CPU                 %6.2f ms per s  (goal < 5)\n",
+                threadCpu / seconds);
+    std::printf("  whole client process CPU           %6.2f ms per s\n", processCpu / seconds);
+    std::printf("  polls                              %6.1f per s\n", polls / seconds);
+    return link.UnloadDriver() != 0;
+}
+
+bool MeasureLatency(const CLinkLibrary& link, const CSimulatorProcess& keyboard,
+                    CKeyRecorder& recorder) {
+    LONGLONG handled = 0;
+    recorder.OnKey([&](const ReceivedKey&) { handled = Now(); });
+    if (link.LoadDriver(recorder.Window()) != 1)
+        return false;
+    std::mt19937 random(310);
+    std::uniform_int_distribution<int> pause(0, 20);
+    std::vector<double> fromCommand, fromQueued, command;
+    for (int i = 0; i < LATENCY_EVENTS; ++i) {
+        // Events at random points of the 10 ms cycle.
+        qxtest::PumpMessages(static_cast<DWORD>(pause(random)));
+        const std::size_t received = recorder.Keys().size();
+        const LONGLONG sent = Now();
+        keyboard.Must("press 7 1");
+        const LONGLONG queued = Now();
+        if (!qxtest::WaitUntil([&] { return recorder.Keys().size() > received; }, 2000))
+            return false;
+        fromCommand.push_back(Milliseconds(handled - sent));
+        fromQueued.push_back(Milliseconds(handled - queued));
+        command.push_back(Milliseconds(queued - sent));
+    }
+    std::printf("Event latency to the window's handler (goal p50 <= 10, p95 <= 15):\n");
+    PrintSpread("from sending the press command", fromCommand);
+    PrintSpread("from its reply (already queued)", fromQueued);
+    PrintSpread("press command round trip", command);
+    recorder.OnKey(nullptr);
+    return link.UnloadDriver() != 0;
+}
+
+bool MeasureUnload(const CLinkLibrary& link, HWND window) {
+    std::vector<double> durations;
+    for (int i = 0; i < UNLOAD_CYCLES; ++i) {
+        if (link.LoadDriver(window) != 1)
+            return false;
+        qxtest::PumpMessages(30);
+        const LONGLONG start = Now();
+        if (link.UnloadDriver() == 0)
+            return false;
+        durations.push_back(Milliseconds(Now() - start));
+    }
+    std::printf("UnloadDriver with no event in flight (goal p95 < 20):\n");
+    PrintSpread("duration", durations);
+    return true;
+}
+
+} // namespace
+
+int main() {
+    CSimulatorProcess keyboard;
+    if (!keyboard.Start()) {
+        std::fprintf(stderr, "the simulated keyboard did not come up\n");
+        return 1;
+    }
+    CLinkLibrary link;
+    if (!link.Load(SimulatedLibraryPath())) {
+        std::fprintf(stderr, "simulated TarvoltXP.dll not loaded\n");
+        return 1;
+    }
+    CKeyRecorder recorder;
+    const bool done = MeasureIdleCost(link, keyboard, recorder.Window()) &&
+                      MeasureLatency(link, keyboard, recorder) &&
+                      MeasureUnload(link, recorder.Window());
+    if (!done) {
+        std::fprintf(stderr, "a measurement failed\n");
+        link.UnloadDriver();
+        return 1;
+    }
+    return 0;
+}

@@ -1,0 +1,249 @@
+// Starting and stopping the link: discovery, a second load, reloading, the
+// end of the polling thread, and the key event in flight at unload.
+#include "SimulatedLinkFixture.h"
+
+#include <algorithm>
+#include <regex>
+
+using namespace devlinktest;
+
+namespace {
+
+class DevlinkLoad : public SimulatedLinkTest {};
+class DevlinkUnload : public SimulatedLinkTest {};
+
+std::vector<DWORD> NewThreads(const std::vector<DWORD>& before) {
+    std::vector<DWORD> added;
+    for (DWORD thread : ThreadsOfThisProcess()) {
+        if (std::find(before.begin(), before.end(), thread) == before.end())
+            added.push_back(thread);
+    }
+    return added;
+}
+
+std::size_t CountLines(const std::string& log, const std::string& text) {
+    const std::vector<std::string> lines = LogLines(log);
+    return std::count_if(lines.begin(), lines.end(), [&](const std::string& line) {
+        return line.find(text) != std::string::npos;
+    });
+}
+
+bool IsRunning(DWORD threadId) {
+    const std::vector<DWORD> threads = ThreadsOfThisProcess();
+    return std::find(threads.begin(), threads.end(), threadId) != threads.end();
+}
+
+TEST_F(DevlinkLoad, SecondLoadWhileLoadedChangesNothing) {
+    const std::vector<DWORD> before = ThreadsOfThisProcess();
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    const std::vector<DWORD> pollThreads = NewThreads(before);
+    ASSERT_EQ(1u, pollThreads.size());
+
+    CKeyRecorder other;
+    EXPECT_EQ(0, m_link.LoadDriver(other.Window()));
+    EXPECT_EQ(pollThreads, NewThreads(before)) << "a second polling thread";
+    m_keyboard.Must("press 9 1");
+    ASSERT_TRUE(WaitForKeys(1));
+    EXPECT_TRUE(other.Keys().empty()) << "the target window changed";
+    const std::string log = Log();
+    EXPECT_EQ(1u, CountLines(log, "discover"));
+    EXPECT_EQ(1u, CountLines(log, " open "));
+    EXPECT_EQ(1, StatusField("open"));
+}
+
+TEST_F(DevlinkLoad, LoadUnloadLoadDiscoversAndOpensAfresh) {
+    const std::vector<DWORD> before = ThreadsOfThisProcess();
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    const std::vector<DWORD> firstThreads = NewThreads(before);
+    ASSERT_EQ(1u, firstThreads.size());
+    ASSERT_NE(0, m_link.UnloadDriver());
+    EXPECT_FALSE(IsRunning(firstThreads[0]));
+    ASSERT_TRUE(qxtest::WaitUntil([&] { return StatusField("open") == 0; }, 5000))
+        << "the device was not closed";
+
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    const std::vector<DWORD> secondThreads = NewThreads(before);
+    ASSERT_EQ(1u, secondThreads.size());
+    EXPECT_NE(firstThreads, secondThreads);
+    const std::string log = Log();
+    EXPECT_EQ(2u, CountLines(log, "discover interfaces=1"));
+    EXPECT_EQ(2u, CountLines(log, "interface=0 -> ok"));
+    const std::vector<LoggedRequest> requests = LoggedRequests(log);
+    ASSERT_FALSE(requests.empty());
+    EXPECT_NE(requests.front().connection, requests.back().connection) << "the old device again";
+
+    m_keyboard.Must("press 3 1");
+    ASSERT_TRUE(WaitForKeys(1));
+    EXPECT_EQ(3u, m_recorder.Keys()[0].code);
+}
+
+TEST_F(DevlinkLoad, WithTwoInterfacesTheFirstIsOpened) {
+    m_keyboard.Must("interfaces 2");
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    const std::string log = Log();
+    EXPECT_EQ(1u, CountLines(log, "discover interfaces=2"));
+    EXPECT_EQ(1u, CountLines(log, " open "));
+    EXPECT_EQ(1u, CountLines(log, "interface=0 -> ok"));
+}
+
+TEST_F(DevlinkLoad, FailedResetStillOpensTheDevice) {
+    m_keyboard.Must("fault 31 1 0");
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    ASSERT_TRUE(WaitForPolls(1));
+    const std::vector<LoggedRequest> requests = Requests();
+    EXPECT_EQ(0, requests[0].Command());
+    EXPECT_EQ(31u, requests[0].error);
+    m_keyboard.Must("press 4 0");
+    EXPECT_TRUE(WaitForKeys(1));
+}
+
+TEST_F(DevlinkLoad, NoKeyboardMeansNoLinkAndNothingHeld) {
+    struct Case {
+        const char* label;
+        std::function<void()> takeAway;
+    } cases[] = {
+        {"unplugged", [&] { m_keyboard.Must("unplug"); }},
+        {"no interface",
+         [&] {
+             m_keyboard.Must("plug");
+             m_keyboard.Must("interfaces 0");
+         }},
+        {"keyboard process gone", [&] { EXPECT_TRUE(m_keyboard.Stop()); }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.label);
+        c.takeAway();
+        const std::vector<DWORD> threadsBefore = ThreadsOfThisProcess();
+        const std::uintptr_t handleBefore = FreshHandleValue();
+        EXPECT_EQ(0, m_link.LoadDriver(m_recorder.Window()));
+        EXPECT_EQ(threadsBefore.size(), ThreadsOfThisProcess().size());
+        EXPECT_EQ(handleBefore, FreshHandleValue()) << "a handle was kept";
+        EXPECT_EQ(0, m_link.ResetDevice());
+        EXPECT_EQ(0, m_link.UnloadDriver());
+    }
+}
+
+TEST_F(DevlinkUnload, UnloadWhileUnloadedReturnsZeroAndShowsNothing) {
+    qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
+    EXPECT_EQ(0, m_link.UnloadDriver());
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    EXPECT_NE(0, m_link.UnloadDriver());
+    EXPECT_EQ(0, m_link.UnloadDriver());
+    EXPECT_FALSE(watcher.WaitForBoxes(1, 500));
+}
+
+TEST_F(DevlinkUnload, PollingEndsAtOnceAndNoRequestFollows) {
+    const std::vector<DWORD> before = ThreadsOfThisProcess();
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    const std::vector<DWORD> pollThreads = NewThreads(before);
+    ASSERT_EQ(1u, pollThreads.size());
+    ASSERT_TRUE(WaitForPolls(3));
+
+    const DWORD start = GetTickCount();
+    EXPECT_NE(0, m_link.UnloadDriver());
+    EXPECT_LT(GetTickCount() - start, 1500u) << "the polling thread took long to end";
+    EXPECT_FALSE(IsRunning(pollThreads[0]));
+    ASSERT_TRUE(qxtest::WaitUntil([&] { return StatusField("open") == 0; }, 5000))
+        << "the device was not closed";
+    m_keyboard.Must("clear");
+    m_keyboard.Must("press 6 1");
+    qxtest::PumpMessages(200);
+    EXPECT_TRUE(Requests().empty()) << "a request after UnloadDriver";
+    EXPECT_TRUE(m_recorder.Keys().empty());
+}
+
+// The window's own thread unloads while the polling thread waits in its
+// send to that window: the event is let through and the thread ends.
+TEST_F(DevlinkUnload, OnTheWindowsThreadTheEventInFlightIsDeliveredAndNoBoxShown) {
+    qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
+    // A handler that loads again at once, as a client might on some key.
+    int loadedInHandler = -1;
+    m_recorder.OnKey(
+        [&](const ReceivedKey&) { loadedInHandler = m_link.LoadDriver(m_recorder.Window()); });
+    ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    m_keyboard.Must("press 42 1");
+    // Not serving messages here, so the polling thread's send stays pending.
+    ASSERT_TRUE(WaitWithoutMessages(
+        [&] {
+            for (const LoggedRequest& request : Requests())
+                if (request.returned == 4)
+                    return true;
+            return false;
+        },
+        5000));
+    ASSERT_TRUE(m_recorder.Keys().empty());
+
+    const DWORD start = GetTickCount();
+    EXPECT_NE(0, m_link.UnloadDriver());
+    EXPECT_LT(GetTickCount() - start, 2900u) << "waited for the time-out";
+    ASSERT_EQ(1u, m_recorder.Keys().size());
+    EXPECT_EQ(42u, m_recorder.Keys()[0].code);
+    EXPECT_TRUE(watcher.Boxes().empty());
+    EXPECT_EQ(0, loadedInHandler) << "loaded while the unload was under way";
+    EXPECT_TRUE(qxtest::WaitUntil([&] { return StatusField("open") == 0; }, 5000))
+        << "the device was not closed";
+    m_recorder.OnKey(nullptr);
+    EXPECT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+}
+
+// A window whose thread does not serve messages: the polling thread cannot
+// end, and after three seconds the box says so.
+TEST_F(DevlinkUnload, PollingThreadStuckInItsSendShowsTheBoxAfterThreeSeconds) {
+    struct Target {
+        qx::unique_handle ready{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        qx::unique_handle release{CreateEventW(nullptr, TRUE, FALSE, nullptr)};
+        HWND window = nullptr;
+        std::vector<ReceivedKey> keys;
+        static DWORD WINAPI Run(void* parameter) {
+            auto* target = static_cast<Target*>(parameter);
+            CKeyRecorder recorder;
+            target->window = recorder.Window();
+            SetEvent(target->ready.get());
+            WaitForSingleObject(target->release.get(), 20000); // not serving messages
+            qxtest::WaitUntil([&] { return !recorder.Keys().empty(); }, 5000);
+            target->keys = recorder.Keys();
+            return 0;
+        }
+    } target;
+    qx::unique_handle thread(CreateThread(nullptr, 0, Target::Run, &target, 0, nullptr));
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(target.ready.get(), 5000));
+
+    const std::vector<DWORD> before = ThreadsOfThisProcess();
+    ASSERT_EQ(1, m_link.LoadDriver(target.window));
+    const std::vector<DWORD> pollThreads = NewThreads(before);
+    m_keyboard.Must("press 43 1");
+    ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("queued") == 0; }, 5000));
+
+    qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
+    const DWORD start = GetTickCount();
+    EXPECT_NE(0, m_link.UnloadDriver());
+    const DWORD elapsed = GetTickCount() - start;
+    EXPECT_GE(elapsed, 2900u);
+    EXPECT_LT(elapsed, 10000u);
+    ASSERT_EQ(1u, watcher.Boxes().size());
+    const qxtest::SeenBox box = watcher.Boxes()[0];
+    EXPECT_TRUE(std::regex_match(box.text, std::wregex(LR"(Error Code: -?\d+ \(Ln: 125\))")))
+        << std::string(box.text.begin(), box.text.end());
+    EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), box.icon);
+
+    // The old thread would follow a new load's run flag: no load before it ends.
+    EXPECT_EQ(0, m_link.LoadDriver(m_recorder.Window()));
+
+    // Once the window's thread serves its messages again, the event arrives
+    // and the polling thread ends; no request is sent after the unload.
+    m_keyboard.Must("clear");
+    SetEvent(target.release.get());
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 10000));
+    ASSERT_EQ(1u, target.keys.size());
+    EXPECT_EQ(43u, target.keys[0].code);
+    ASSERT_EQ(1u, pollThreads.size());
+    EXPECT_TRUE(WaitWithoutMessages([&] { return !IsRunning(pollThreads[0]); }, 2000));
+    EXPECT_TRUE(Requests().empty());
+
+    const std::vector<DWORD> beforeReload = ThreadsOfThisProcess();
+    EXPECT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
+    EXPECT_EQ(1u, NewThreads(beforeReload).size());
+}
+
+} // namespace
