@@ -334,6 +334,34 @@ DWORD WINAPI VolumeKeeper::Keep(void* self) {
     return 0;
 }
 
+CopyWatch WatchUntilExit(qxtest::Process& copy, DWORD timeoutMs) {
+    CopyWatch watch;
+    qxtest::WaitUntil(
+        [&] {
+            watch.mostDisplays = std::max(watch.mostDisplays, DisplayWindows().size());
+            watch.showedWindow = watch.showedWindow || !VisibleWindowsOf(copy.Id()).empty();
+            return !copy.IsRunning();
+        },
+        timeoutMs);
+    watch.exitCode = copy.WaitForExit(0);
+    return watch;
+}
+
+GlobalHook::GlobalHook(int type, const char* procedure)
+    : m_library(LoadLibraryW(qxtest::TestBinPath(L"OsdHooks.dll").c_str())) {
+    const auto proc =
+        reinterpret_cast<HOOKPROC>(reinterpret_cast<void*>(GetProcAddress(m_library, procedure)));
+    if (proc)
+        m_hook = SetWindowsHookExW(type, proc, m_library, 0);
+}
+
+GlobalHook::~GlobalHook() {
+    if (m_hook)
+        UnhookWindowsHookEx(m_hook);
+    if (m_library)
+        FreeLibrary(m_library);
+}
+
 std::vector<POINT> Sample(const std::vector<POINT>& points, std::size_t count) {
     if (points.size() <= count)
         return points;

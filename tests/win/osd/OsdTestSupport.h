@@ -5,6 +5,7 @@
 
 #include "support/WinTestSupport.h"
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -136,5 +137,29 @@ std::wstring Strokes(int level);
 
 // Every nth point, at most count of them.
 std::vector<POINT> Sample(const std::vector<POINT>& points, std::size_t count);
+
+// Follows a copy until it ends: its exit code, how many displays existed at
+// most meanwhile, and whether the copy showed a window of its own.
+struct CopyWatch {
+    std::optional<DWORD> exitCode;
+    std::size_t mostDisplays = 0;
+    bool showedWindow = false;
+};
+CopyWatch WatchUntilExit(qxtest::Process& copy, DWORD timeoutMs);
+
+// A hook procedure of OsdHooks.dll set for every thread of the desktop (Wine
+// loads the library into the processes it hooks), removed when it goes.
+class GlobalHook {
+  public:
+    GlobalHook(int type, const char* procedure);
+    GlobalHook(const GlobalHook&) = delete;
+    GlobalHook& operator=(const GlobalHook&) = delete;
+    ~GlobalHook();
+    explicit operator bool() const { return m_hook != nullptr; }
+
+  private:
+    HMODULE m_library;
+    HHOOK m_hook = nullptr;
+};
 
 } // namespace osdtest
