@@ -13,7 +13,6 @@ const MessageEntry CShapedTextWnd::kMessages[] = {
     OnMessage(WM_CTLCOLORDLG, &CShapedTextWnd::OnCtlColor),
     OnMessage(WM_CTLCOLORSCROLLBAR, &CShapedTextWnd::OnCtlColor),
     OnMessage(WM_CTLCOLORSTATIC, &CShapedTextWnd::OnCtlColor),
-    OnMessage(WM_MOUSEACTIVATE, &CShapedTextWnd::OnMouseActivate),
 };
 
 MessageTable CShapedTextWnd::GetMessageTable() const {
@@ -97,8 +96,4 @@ void CShapedTextWnd::ShowWithoutActivation() {
 
 MsgResult CShapedTextWnd::OnCtlColor(WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>(m_brush.get());
-}
-
-MsgResult CShapedTextWnd::OnMouseActivate(WPARAM, LPARAM) {
-    return MA_NOACTIVATE;
 }

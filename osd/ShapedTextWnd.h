@@ -1,5 +1,6 @@
 // A notice window: borderless, topmost, without task-bar button, whose
 // visible area is exactly the glyphs of its text, filled with one colour.
+// Disabled by its template, it takes no mouse or keyboard input.
 #pragma once
 
 #include "framework/Dialog.h"
@@ -31,7 +32,6 @@ class CShapedTextWnd : public CDialog {
 
   private:
     MsgResult OnCtlColor(WPARAM, LPARAM);
-    MsgResult OnMouseActivate(WPARAM, LPARAM);
 
     std::string m_strText;
     qx::unique_hfont m_font;
