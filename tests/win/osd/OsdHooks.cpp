@@ -32,13 +32,17 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
 
-// Reports to the window of class "OsdHandOverRecorder" as WM_APP (command, level).
+// Reports to the window of class "OsdHandOverRecorder" as WM_APP with wParam
+// the display's process id shifted left by 8 bits plus the command, lParam
+// the level.
 extern "C" __declspec(dllexport) LRESULT CALLBACK
     ReportHandOver(int code, WPARAM wParam, LPARAM lParam) {
     const auto* message = reinterpret_cast<const MSG*>(lParam);
     if (code == HC_ACTION && wParam == PM_REMOVE && message->message == WM_CLOSE && InVistrel()) {
         if (const HWND recorder = FindWindowW(L"OsdHandOverRecorder", nullptr))
-            PostMessageW(recorder, WM_APP, message->wParam, message->lParam);
+            PostMessageW(recorder, WM_APP,
+                         static_cast<WPARAM>(GetCurrentProcessId()) << 8 | (message->wParam & 0xFF),
+                         message->lParam);
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
