@@ -5,6 +5,10 @@
 
 CShapedTextWnd::CShapedTextWnd() : CDialog(IDD_SHAPED_TEXT) {}
 
+CShapedTextWnd::~CShapedTextWnd() {
+    DestroyWindow();
+}
+
 const MessageEntry CShapedTextWnd::kMessages[] = {
     OnMessage(WM_CTLCOLORMSGBOX, &CShapedTextWnd::OnCtlColor),
     OnMessage(WM_CTLCOLOREDIT, &CShapedTextWnd::OnCtlColor),

@@ -11,6 +11,8 @@
 class CShapedTextWnd : public CDialog {
   public:
     CShapedTextWnd();
+    // The window goes before the font and brush it paints with.
+    ~CShapedTextWnd() override;
 
     // Called once, right after creation: text, font and colour.
     void Configure(const std::string& text, const std::string& faceName, COLORREF colour,

@@ -199,3 +199,81 @@ TEST(OsdVolumeNotice, MuteAsFirstCommandShowsOnlyTheStrokes) {
 }
 
 } // namespace
+
+namespace {
+
+// The fixed part of an extended dialog template, as the resource holds it.
+#pragma pack(push, 2)
+struct DialogTemplateHeader {
+    WORD version;
+    WORD signature;
+    DWORD helpId;
+    DWORD exStyle;
+    DWORD style;
+    WORD items;
+    short x;
+    short y;
+    short cx;
+    short cy;
+};
+#pragma pack(pop)
+
+TEST(OsdResources, TemplatesIconsAndVersionAreAsFixed) {
+    const HMODULE vistrel =
+        LoadLibraryExW(qxtest::BinPath(L"Vistrel.exe").c_str(), nullptr, LOAD_LIBRARY_AS_DATAFILE);
+    ASSERT_NE(nullptr, vistrel);
+    const struct {
+        int id;
+        DWORD style;
+        short cx;
+        short cy;
+    } templates[] = {{129, 0x8C000042, 123, 49}, {133, 0x88000042, 53, 24}};
+    for (const auto& t : templates) {
+        SCOPED_TRACE(t.id);
+        const HRSRC found = FindResourceW(vistrel, MAKEINTRESOURCEW(t.id), MAKEINTRESOURCEW(5));
+        ASSERT_NE(nullptr, found);
+        const auto* header =
+            static_cast<const DialogTemplateHeader*>(LockResource(LoadResource(vistrel, found)));
+        EXPECT_EQ(0xFFFF, header->signature);
+        EXPECT_EQ(t.style, header->style);
+        EXPECT_EQ(static_cast<DWORD>(WS_EX_TOOLWINDOW), header->exStyle);
+        EXPECT_EQ(0, header->items);
+        EXPECT_EQ(t.cx, header->cx);
+        EXPECT_EQ(t.cy, header->cy);
+        // No menu, no class, an empty caption, then the font: 10 points of "System".
+        const auto* words = reinterpret_cast<const WORD*>(header + 1);
+        EXPECT_EQ(0, words[0]);
+        EXPECT_EQ(0, words[1]);
+        EXPECT_EQ(0, words[2]);
+        EXPECT_EQ(10, words[3]);
+        EXPECT_STREQ(L"System", reinterpret_cast<const wchar_t*>(words + 6));
+    }
+    for (const int size : {16, 32}) {
+        SCOPED_TRACE(size);
+        HICON icon = static_cast<HICON>(
+            LoadImageW(vistrel, MAKEINTRESOURCEW(128), IMAGE_ICON, size, size, 0));
+        ASSERT_NE(nullptr, icon);
+        ICONINFO info = {};
+        ASSERT_TRUE(GetIconInfo(icon, &info));
+        BITMAP bitmap = {};
+        GetObjectW(info.hbmColor, sizeof bitmap, &bitmap);
+        EXPECT_EQ(size, bitmap.bmWidth);
+        DeleteObject(info.hbmColor);
+        DeleteObject(info.hbmMask);
+        DestroyIcon(icon);
+    }
+    FreeLibrary(vistrel);
+
+    const std::wstring path = qxtest::BinPath(L"Vistrel.exe");
+    std::vector<BYTE> version(GetFileVersionInfoSizeW(path.c_str(), nullptr));
+    ASSERT_FALSE(version.empty());
+    ASSERT_TRUE(
+        GetFileVersionInfoW(path.c_str(), 0, static_cast<DWORD>(version.size()), version.data()));
+    wchar_t* name = nullptr;
+    UINT length = 0;
+    ASSERT_TRUE(VerQueryValueW(version.data(), L"\\StringFileInfo\\040904b0\\OriginalFilename",
+                               reinterpret_cast<void**>(&name), &length));
+    EXPECT_STREQ(L"Vistrel.exe", name);
+}
+
+} // namespace
