@@ -139,13 +139,13 @@ std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
     return ids;
 }
 
-// Wine takes a process's locale and display from the Unix environment it is
-// started in, not from the Windows environment block.
+// Wine takes a process's locale, display and its own settings (WINE...) from
+// the Unix environment it is started in, not from the Windows environment block.
 bool NeedsUnixEnvironment(const Environment& environment) {
     for (const auto& [name, value] : environment) {
         const std::wstring upper = UpperName(name);
         if (upper == L"LANG" || upper == L"LC_ALL" || upper == L"LC_MESSAGES" ||
-            upper == L"DISPLAY")
+            upper == L"DISPLAY" || upper.rfind(L"WINE", 0) == 0)
             return true;
     }
     return false;

@@ -48,7 +48,7 @@ class Process {
 };
 
 // Starts program (full path) with arguments; environment entries are added to
-// or replace the test's own (LANG, LC_ALL, LC_MESSAGES and DISPLAY reach Wine
+// or replace the test's own (LANG, LC_ALL, LC_MESSAGES, DISPLAY and WINE* reach Wine
 // through a Unix launcher). Fails the current test when the start fails.
 Process StartProcess(const std::wstring& program, const std::wstring& arguments = L"",
                      const Environment& environment = {}, const std::wstring& folder = L"");

@@ -1,0 +1,58 @@
+#include "session/SessionLink.h"
+
+#include "session/Lqnmod.h"
+#include "session/PlatformCode.h"
+
+#include <new>
+
+namespace {
+
+// The session service may still be starting when the user's programs start.
+constexpr int kRegisterAttempts = 60;
+constexpr DWORD kRegisterRetryDelayMs = 1000;
+
+// Session switching exists on Windows XP only; elsewhere the library does nothing.
+bool FollowsSessions() {
+    return GetPlatformVersion() == qx::PLATFORM_WINXP;
+}
+
+} // namespace
+
+int CSessionLink::Init(HWND clientWindow) {
+    if (!clientWindow)
+        return 0;
+    if (!FollowsSessions())
+        return 1;
+    m_pMonitor.reset();
+    m_pMonitor.reset(new (std::nothrow) CSessionMonitorWindow);
+    if (!m_pMonitor)
+        return 0;
+    m_pMonitor->Create(nullptr);
+    ::ShowWindow(m_pMonitor->GetSafeHwnd(), SW_HIDE);
+    if (!RegisterMonitor())
+        return 0;
+    m_pMonitor->SetTargetWindow(clientWindow);
+    return 1;
+}
+
+// Blocks the caller without serving its messages, as long as the attempts last.
+bool CSessionLink::RegisterMonitor() {
+    for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
+        if (m_pMonitor->TryRegister())
+            return true;
+        ::Sleep(kRegisterRetryDelayMs);
+    }
+    return false;
+}
+
+int CSessionLink::SetMsgParams(const qx::ClientMessages& messages) {
+    if (!m_pMonitor)
+        return 0;
+    m_pMonitor->SetClientMessages(messages);
+    return 1;
+}
+
+void CSessionLink::Close() {
+    if (FollowsSessions())
+        m_pMonitor.reset();
+}
