@@ -304,8 +304,11 @@ int main(int argc, char** argv) {
     const int starts = argc > 3 ? std::atoi(argv[3]) : 10;
 
     DeleteUserKey(PRODUCT_KEY);
-    Keyboard::Start();
-    Keyboard::Reset();
+    KeyboardServer keyboard;
+    if (!keyboard.Start()) {
+        std::printf("the simulated keyboard did not come up\n");
+        return 1;
+    }
     RunFolder folder("bench");
     {
         Resident resident = StartResident(folder);

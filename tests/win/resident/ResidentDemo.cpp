@@ -226,8 +226,11 @@ int main(int argc, char** argv) {
     DemoLog log(argv[1]);
     log.Line("fresh user: no QX-310 settings in the registry");
     DeleteUserKey(PRODUCT_KEY);
-    Keyboard::Start();
-    Keyboard::Reset();
+    KeyboardServer keyboard;
+    if (!keyboard.Start()) {
+        std::printf("the simulated keyboard did not come up\n");
+        return 1;
+    }
     const RunFolder folder("demo");
     log.Line("system copied to %s", Narrow(folder.Path()).c_str());
 

@@ -170,30 +170,18 @@ CommandResult Keyboard::Run(const std::wstring& arguments) {
     return RunConsoleProgram(BinPath(L"simulated\\KeyboardSim.exe"), arguments, 15000);
 }
 
-// Wine hands every process its parent's Unix error stream, whatever its
-// Windows handles say; the keyboard's server lives on after the test and
-// would hold ctest's pipe open. It is started from a shell that gives it none.
-void Keyboard::Start() {
-    if (Run(L"status").exitCode == 0)
-        return;
-    std::wstring command = L"/bin/sh -c \"exec /usr/lib/wine/wine64 '" +
-                           BinPath(L"simulated\\KeyboardSim.exe") +
-                           L"' start </dev/null >/dev/null 2>&1\"";
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof startup;
-    PROCESS_INFORMATION info = {};
-    if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                       &startup, &info)) {
-        CloseHandle(info.hThread);
-        CloseHandle(info.hProcess);
-    }
-    EXPECT_TRUE(WaitUntil([] { return Run(L"status").exitCode == 0; }, 20000))
-        << "the simulated keyboard did not come up";
+bool KeyboardServer::Start() {
+    Keyboard::Run(L"stop"); // one left behind by an earlier run
+    m_process = StartProcess(BinPath(L"simulated\\KeyboardSim.exe"), L"serve");
+    return m_process && WaitUntil([] { return Keyboard::Run(L"status").exitCode == 0; }, 15000);
 }
 
-void Keyboard::Reset() {
-    const CommandResult result = Run(L"reset");
-    EXPECT_EQ(0u, result.exitCode) << result.output;
+void KeyboardServer::Stop() {
+    if (!m_process.IsRunning())
+        return;
+    Keyboard::Run(L"stop");
+    m_process.WaitForExit(10000);
+    m_process.Kill();
 }
 
 void Keyboard::Press(unsigned code, unsigned state) {
@@ -435,13 +423,13 @@ using namespace qxtest;
 void ResidentTest::SetUp() {
     DeleteUserKey(PRODUCT_KEY);
     SetProgramWindowsVersion(L"Tarvolt.exe", L"");
-    Keyboard::Start();
-    Keyboard::Reset();
+    ASSERT_TRUE(m_keyboard.Start()) << "the simulated keyboard did not come up";
 }
 
 void ResidentTest::TearDown() {
     if (m_folder)
         EndProcessesIn(*m_folder);
+    m_keyboard.Stop();
     SetProgramWindowsVersion(L"Tarvolt.exe", L"");
 }
 
