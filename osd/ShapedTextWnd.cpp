@@ -5,6 +5,10 @@
 
 CShapedTextWnd::CShapedTextWnd() : CDialog(IDD_SHAPED_TEXT) {}
 
+CShapedTextWnd::~CShapedTextWnd() {
+    DestroyWindow();
+}
+
 const MessageEntry CShapedTextWnd::kMessages[] = {
     OnMessage(WM_CTLCOLORMSGBOX, &CShapedTextWnd::OnCtlColor),
     OnMessage(WM_CTLCOLOREDIT, &CShapedTextWnd::OnCtlColor),
@@ -13,7 +17,6 @@ const MessageEntry CShapedTextWnd::kMessages[] = {
     OnMessage(WM_CTLCOLORDLG, &CShapedTextWnd::OnCtlColor),
     OnMessage(WM_CTLCOLORSCROLLBAR, &CShapedTextWnd::OnCtlColor),
     OnMessage(WM_CTLCOLORSTATIC, &CShapedTextWnd::OnCtlColor),
-    OnMessage(WM_MOUSEACTIVATE, &CShapedTextWnd::OnMouseActivate),
 };
 
 MessageTable CShapedTextWnd::GetMessageTable() const {
@@ -97,8 +100,4 @@ void CShapedTextWnd::ShowWithoutActivation() {
 
 MsgResult CShapedTextWnd::OnCtlColor(WPARAM, LPARAM) {
     return reinterpret_cast<LRESULT>(m_brush.get());
-}
-
-MsgResult CShapedTextWnd::OnMouseActivate(WPARAM, LPARAM) {
-    return MA_NOACTIVATE;
 }

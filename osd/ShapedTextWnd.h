@@ -1,5 +1,6 @@
 // A notice window: borderless, topmost, without task-bar button, whose
 // visible area is exactly the glyphs of its text, filled with one colour.
+// Disabled by its template, it takes no mouse or keyboard input.
 #pragma once
 
 #include "framework/Dialog.h"
@@ -10,6 +11,8 @@
 class CShapedTextWnd : public CDialog {
   public:
     CShapedTextWnd();
+    // The window goes before the font and brush it paints with.
+    ~CShapedTextWnd() override;
 
     // Called once, right after creation: text, font and colour.
     void Configure(const std::string& text, const std::string& faceName, COLORREF colour,
@@ -31,7 +34,6 @@ class CShapedTextWnd : public CDialog {
 
   private:
     MsgResult OnCtlColor(WPARAM, LPARAM);
-    MsgResult OnMouseActivate(WPARAM, LPARAM);
 
     std::string m_strText;
     qx::unique_hfont m_font;

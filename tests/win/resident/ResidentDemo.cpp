@@ -4,6 +4,7 @@
 //   ResidentDemo OUTPUT-FOLDER (a Unix path)
 #include "ResidentHarness.h"
 
+#include <algorithm>
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
@@ -20,9 +21,9 @@ const std::wstring PROG2_KEY = std::wstring(USER_KEYS_KEY) + L"\\Prog 2";
 class DemoLog {
   public:
     explicit DemoLog(const std::string& folder) : m_folder(folder), m_start(GetTickCount()) {
-        m_file = CreateFileW(WindowsPath(folder + "/demo.log").c_str(), GENERIC_WRITE,
-                             FILE_SHARE_READ, nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL,
-                             nullptr);
+        m_file =
+            CreateFileW(WindowsPath(folder + "/demo.log").c_str(), GENERIC_WRITE, FILE_SHARE_READ,
+                        nullptr, CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     }
     ~DemoLog() {
         if (m_file != INVALID_HANDLE_VALUE)
@@ -47,8 +48,11 @@ class DemoLog {
         Line("%s %s", good ? "ok:    " : "FAILED:", what);
         m_failures += good ? 0 : 1;
     }
-    // Saves the whole display as NN-name.png in the output folder.
-    void Screenshot(const std::string& name) {
+    // Saves the whole display as NN-name.png in the output folder, once the
+    // given window (if any) has painted what it shows.
+    void Screenshot(const std::string& name, HWND painted = nullptr) {
+        if (painted)
+            RedrawWindow(painted, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         char file[64];
         std::snprintf(file, sizeof file, "%02d-%s.png", ++m_shots, name.c_str());
         std::wstring command =
@@ -132,7 +136,9 @@ void ShowLabelStep(DemoLog& log, const RunFolder& folder, const char* name, unsi
     const std::string parameters = WaitForNotice(folder);
     log.Line("display started with \"%s\"", parameters.c_str());
     log.Check(parameters == expected, "the display shows the key's label in the preference colour");
-    log.Screenshot(std::string("label-") + name);
+    std::string shot = std::string("label-") + name;
+    std::replace(shot.begin(), shot.end(), ' ', '-');
+    log.Screenshot(shot);
 }
 
 void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
@@ -143,7 +149,7 @@ void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
     log.Check(editor != nullptr, "the editor opened with the title Prog 2");
     if (!editor)
         return;
-    log.Screenshot("editor-opened");
+    log.Screenshot("editor-opened", editor);
     log.Line("editor: choose Program, click into the location, enter %s", BOUND_PROGRAM);
     ClickButton(editor, 1005);
     WaitUntil([&] { return IsWindowVisible(GetDlgItem(editor, 1007)) != FALSE; }, 5000);
@@ -152,21 +158,23 @@ void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
     PumpMessages(200);
     SendMessageTimeoutA(location, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(BOUND_PROGRAM),
                         SMTO_ABORTIFHUNG, 5000, nullptr);
-    log.Screenshot("editor-program");
+    log.Screenshot("editor-program", editor);
     ClickButton(editor, IDOK);
     log.Check(WaitForWindowGone(editor, 5000), "the editor closed with OK");
-    log.Line("main dialog now shows Prog 2 -> \"%s\"", Narrow(DialogItemText(config, 2002)).c_str());
+    log.Line("main dialog now shows Prog 2 -> \"%s\"",
+             Narrow(DialogItemText(config, 2002)).c_str());
     log.Line("configuration program: Apply, then OK");
     ClickButton(config, 1008);
     WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(config, 1008)); }, 5000);
-    log.Screenshot("config-applied");
+    log.Screenshot("config-applied", config);
     ClickButton(config, IDOK);
     log.Check(WaitForWindowGone(config, 5000), "the configuration program closed");
     const auto type = ReadUserDword(PROG2_KEY, L"Type");
     const auto command = ReadUserString(PROG2_KEY, L"Command");
     log.Line("registry: Prog 2 Type %lu, Command \"%s\"", type ? *type : 0xFFFFFFFFul,
              command ? command->c_str() : "(none)");
-    log.Check(type == 2u && command == std::string(BOUND_PROGRAM), "Prog 2 is bound to the program");
+    log.Check(type == 2u && command == std::string(BOUND_PROGRAM),
+              "Prog 2 is bound to the program");
 }
 
 void VolumeBurstStep(DemoLog& log, const RunFolder& folder) {
@@ -218,8 +226,11 @@ int main(int argc, char** argv) {
     DemoLog log(argv[1]);
     log.Line("fresh user: no QX-310 settings in the registry");
     DeleteUserKey(PRODUCT_KEY);
-    Keyboard::Start();
-    Keyboard::Reset();
+    KeyboardServer keyboard;
+    if (!keyboard.Start()) {
+        std::printf("the simulated keyboard did not come up\n");
+        return 1;
+    }
     const RunFolder folder("demo");
     log.Line("system copied to %s", Narrow(folder.Path()).c_str());
 
@@ -235,16 +246,20 @@ int main(int argc, char** argv) {
     const HWND config = WaitForWindow(CONFIG_TITLE, nullptr, 15000);
     log.Check(config != nullptr, "Prog 1 is not bound: the configuration program opened");
     if (config) {
-        log.Screenshot("config-opened");
+        WaitUntil([&] { return IsWindowVisible(config) != FALSE; }, 5000);
+        log.Screenshot("config-opened", config);
         BindProg2ThroughTheConfigProgram(log, config);
     }
 
     ShowLabelStep(log, folder, "Prog 2", 2, "Prog 2``0`0`255");
     const HWND notepad = WaitForWindow(nullptr, L"Notepad", 15000);
     log.Check(notepad != nullptr, "Prog 2 started the bound program");
-    log.Screenshot("prog2-program");
-    if (notepad)
-        PostMessageW(notepad, WM_CLOSE, 0, 0);
+    WaitUntil([&] { return notepad && IsWindowVisible(notepad); }, 5000);
+    log.Screenshot("prog2-program", notepad);
+    if (notepad) {
+        SendMessageTimeoutW(notepad, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
+        log.Check(WaitForWindowGone(notepad, 10000), "the bound program closed again");
+    }
 
     ShowLabelStep(log, folder, "Mute", 16, "Mute``0`0`255");
     EndNotices(folder);

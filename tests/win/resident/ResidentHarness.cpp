@@ -21,6 +21,14 @@ std::wstring Lower(std::wstring text) {
     return text;
 }
 
+// Creates the folder and any of its parents that are missing.
+void CreateFolders(const std::wstring& folder) {
+    for (std::size_t at = folder.find(L'\\', 3); at != std::wstring::npos;
+         at = folder.find(L'\\', at + 1))
+        CreateDirectoryW(folder.substr(0, at).c_str(), nullptr);
+    CreateDirectoryW(folder.c_str(), nullptr);
+}
+
 void EmptyFolder(const std::wstring& folder) {
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((folder + L"\\*").c_str(), &found);
@@ -79,8 +87,7 @@ INPUT MouseInput(DWORD flags) {
 
 RunFolder::RunFolder(const std::string& name, DeviceLink deviceLink)
     : m_path(WindowsPath(QX_RESIDENT_RUN_DIR) + L"\\" + Wide(name.c_str())) {
-    CreateDirectoryW(WindowsPath(QX_RESIDENT_RUN_DIR).c_str(), nullptr);
-    CreateDirectoryW(m_path.c_str(), nullptr);
+    CreateFolders(m_path);
     EndProcessesIn(*this);
     EmptyFolder(m_path);
     for (const wchar_t* file :
@@ -116,7 +123,7 @@ CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring&
     startup.dwFlags = STARTF_USESTDHANDLES;
     startup.hStdOutput = writeEnd;
     startup.hStdError = writeEnd;
-    startup.hStdInput = GetStdHandle(STD_INPUT_HANDLE);
+    startup.hStdInput = nullptr;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     PROCESS_INFORMATION info = {};
     const bool started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
@@ -163,14 +170,18 @@ CommandResult Keyboard::Run(const std::wstring& arguments) {
     return RunConsoleProgram(BinPath(L"simulated\\KeyboardSim.exe"), arguments, 15000);
 }
 
-void Keyboard::Start() {
-    const CommandResult result = Run(L"start");
-    EXPECT_EQ(0u, result.exitCode) << result.output;
+bool KeyboardServer::Start() {
+    Keyboard::Run(L"stop"); // one left behind by an earlier run
+    m_process = StartProcess(BinPath(L"simulated\\KeyboardSim.exe"), L"serve");
+    return m_process && WaitUntil([] { return Keyboard::Run(L"status").exitCode == 0; }, 15000);
 }
 
-void Keyboard::Reset() {
-    const CommandResult result = Run(L"reset");
-    EXPECT_EQ(0u, result.exitCode) << result.output;
+void KeyboardServer::Stop() {
+    if (!m_process.IsRunning())
+        return;
+    Keyboard::Run(L"stop");
+    m_process.WaitForExit(10000);
+    m_process.Kill();
 }
 
 void Keyboard::Press(unsigned code, unsigned state) {
@@ -199,7 +210,7 @@ void Keyboard::ClearLog() {
 
 std::size_t Keyboard::PollCount(const std::string& log) {
     std::size_t count = 0;
-    for (std::size_t at = 0; (at = log.find("fe 00 00 21", at)) != std::string::npos; ++at)
+    for (std::size_t at = 0; (at = log.find("data=FE000021", at)) != std::string::npos; ++at)
         ++count;
     return count;
 }
@@ -241,6 +252,14 @@ Resident StartResident(const RunFolder& folder, const Environment& language) {
             return resident.keyService && TrayIconExists(resident.keyService, TRAY_ICON_ID);
         },
         20000);
+    if (!resident.keyService)
+        return resident;
+    // Ready once the dialog manager has shown the window and the hide tick
+    // has hidden it again (which takes Wine up to a second without a window
+    // manager); a message through its queue comes back only after that.
+    WaitUntil([&] { return IsWindowVisible(resident.keyService) != FALSE; }, 1000);
+    WaitUntil([&] { return !IsWindowVisible(resident.keyService); }, 5000);
+    SendMessageTimeoutW(resident.keyService, WM_NULL, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
     return resident;
 }
 
@@ -404,13 +423,13 @@ using namespace qxtest;
 void ResidentTest::SetUp() {
     DeleteUserKey(PRODUCT_KEY);
     SetProgramWindowsVersion(L"Tarvolt.exe", L"");
-    Keyboard::Start();
-    Keyboard::Reset();
+    ASSERT_TRUE(m_keyboard.Start()) << "the simulated keyboard did not come up";
 }
 
 void ResidentTest::TearDown() {
     if (m_folder)
         EndProcessesIn(*m_folder);
+    m_keyboard.Stop();
     SetProgramWindowsVersion(L"Tarvolt.exe", L"");
 }
 

@@ -52,13 +52,26 @@ struct CommandResult {
 CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring& arguments,
                                 DWORD timeoutMs);
 
+// The simulated keyboard's server for the length of one test or program: its
+// own child process, so nothing of it outlives its owner.
+class KeyboardServer {
+  public:
+    KeyboardServer() = default;
+    KeyboardServer(const KeyboardServer&) = delete;
+    KeyboardServer& operator=(const KeyboardServer&) = delete;
+    ~KeyboardServer() { Stop(); }
+    bool Start();
+    void Stop();
+
+  private:
+    Process m_process;
+};
+
 // The simulated keyboard, driven through its command line as a person
 // presses keys.
 class Keyboard {
   public:
     static CommandResult Run(const std::wstring& arguments);
-    static void Start();
-    static void Reset();
     static void Press(unsigned code, unsigned state);
     static void Unplug();
     static void Plug();
@@ -127,6 +140,7 @@ class ResidentTest : public ::testing::Test {
     void EndNotices();
 
   private:
+    KeyboardServer m_keyboard;
     std::unique_ptr<RunFolder> m_folder;
 };
 
