@@ -31,6 +31,24 @@ std::string ShapedString(const std::string& text) {
     return text + "  ";
 }
 
+std::size_t FittingLength(const std::vector<std::size_t>& characterEnds, int maxWidth,
+                          const std::function<int(std::size_t)>& widthOf) {
+    // Widths grow with the length, so the last fitting end is found by halving.
+    std::size_t fitting = 0;
+    std::size_t low = 0;
+    std::size_t high = characterEnds.size();
+    while (low < high) {
+        const std::size_t middle = low + (high - low) / 2;
+        if (widthOf(characterEnds[middle]) <= maxWidth) {
+            fitting = characterEnds[middle];
+            low = middle + 1;
+        } else {
+            high = middle;
+        }
+    }
+    return fitting;
+}
+
 int NoticeTop(int workAreaBottom, int height, int raisedBy) {
     return static_cast<int>(static_cast<std::int64_t>(workAreaBottom) - raisedBy - height);
 }

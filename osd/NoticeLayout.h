@@ -4,7 +4,9 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 namespace osd {
 
@@ -31,6 +33,12 @@ int VolumeBarWidth(int workAreaWidth);
 // The string a notice window is shaped to: its text and two spaces, which keep
 // the overhang of a final italic letter inside the window.
 std::string ShapedString(const std::string& text);
+
+// Length of the longest start of a string, cut at one of its character ends
+// (byte offsets, ascending), that is at most maxWidth wide; widthOf gives the
+// width of the first n bytes. 0 when not even the first character fits.
+std::size_t FittingLength(const std::vector<std::size_t>& characterEnds, int maxWidth,
+                          const std::function<int(std::size_t)>& widthOf);
 
 // Top of a window of the given height whose bottom lies `raisedBy` pixels
 // above the work area's bottom.

@@ -44,12 +44,39 @@ void CShapedTextWnd::SetText(const std::string& text) {
     ::SetWindowTextA(m_hWnd, text.c_str());
 }
 
+namespace {
+
+// Where each character of an ANSI string ends, double-byte characters whole.
+std::vector<std::size_t> CharacterEnds(const std::string& text) {
+    std::vector<std::size_t> ends;
+    const char* const start = text.c_str();
+    for (const char* p = start; *p;) {
+        p = ::CharNextA(p);
+        ends.push_back(static_cast<std::size_t>(p - start));
+    }
+    return ends;
+}
+
+int TextWidth(HDC dc, const std::string& text, std::size_t length) {
+    SIZE size = {};
+    ::GetTextExtentPoint32A(dc, text.c_str(), static_cast<int>(length), &size);
+    return size.cx;
+}
+
+} // namespace
+
 void CShapedTextWnd::ShapeToText() {
-    const std::string drawn = osd::ShapedString(m_strText);
-    const int length = static_cast<int>(drawn.size());
+    std::string drawn = osd::ShapedString(m_strText);
     qx::unique_window_dc dc(m_hWnd);
     {
         qx::select_object_scope font(dc.get(), m_font.get());
+        // A notice ends at the screen's right edge: more would not be seen,
+        // and a window far wider than the screen is more than some systems
+        // can take.
+        drawn.resize(osd::FittingLength(
+            CharacterEnds(drawn), ::GetSystemMetrics(SM_CXSCREEN),
+            [&](std::size_t length) { return TextWidth(dc.get(), drawn, length); }));
+        const int length = static_cast<int>(drawn.size());
         SIZE cell = {};
         ::GetTextExtentPoint32A(dc.get(), drawn.c_str(), length, &cell);
         // Not every GDI puts the opaque text background into a path, so the

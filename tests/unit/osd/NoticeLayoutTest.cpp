@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <limits>
+#include <vector>
 
 using namespace osd;
 
@@ -57,6 +58,40 @@ TEST(OsdNoticeLayout, NoticesSitOnTheWorkAreaBottom) {
     EXPECT_EQ(-10, NoticeTop(40, 50));
     EXPECT_EQ("Hello  ", ShapedString("Hello"));
     EXPECT_EQ("  ", ShapedString(""));
+}
+
+} // namespace
+
+namespace {
+
+TEST(OsdNoticeLayout, FittingLengthCutsAtWholeCharactersWithinTheWidth) {
+    // 10 pixels a byte; the ends given make "ab", a double-byte character, "c".
+    const std::vector<std::size_t> ends = {1, 2, 4, 5};
+    const auto widthOf = [](std::size_t length) { return static_cast<int>(length) * 10; };
+    const struct {
+        int maxWidth;
+        std::size_t length;
+    } cases[] = {
+        {100, 5}, {50, 5}, {49, 4}, {39, 2}, {30, 2}, {20, 2}, {10, 1}, {9, 0}, {-1, 0},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.maxWidth);
+        EXPECT_EQ(c.length, FittingLength(ends, c.maxWidth, widthOf));
+    }
+    EXPECT_EQ(0u, FittingLength({}, 100, widthOf));
+}
+
+TEST(OsdNoticeLayout, FittingLengthMeasuresFewPrefixesOfALongText) {
+    std::vector<std::size_t> ends(30000);
+    for (std::size_t i = 0; i < ends.size(); ++i)
+        ends[i] = i + 1;
+    int measured = 0;
+    const auto widthOf = [&](std::size_t length) {
+        ++measured;
+        return static_cast<int>(length) * 47;
+    };
+    EXPECT_EQ(21u, FittingLength(ends, 1024, widthOf));
+    EXPECT_LE(measured, 20);
 }
 
 } // namespace

@@ -99,6 +99,24 @@ TEST(OsdTextNotice, ShowsExactlyTheGlyphsOnTheWorkAreaBottomForItsTime) {
     }
 }
 
+TEST(OsdTextNotice, LongTextEndsAtTheScreensRightEdge) {
+    // Far wider than the screen: 1,500 letters of about 47 pixels.
+    Process copy = StartVistrel(std::wstring(1500, L'W') + L"``0`0`255`50`700`0`1500");
+    ASSERT_TRUE(
+        qxtest::WaitUntil([&] { return !VisibleWindowsOf(copy.Id()).empty(); }, kAppearTimeout));
+    const NoticeShot notice(VisibleWindowsOf(copy.Id()).front());
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    EXPECT_EQ(0, notice.rect.left);
+    EXPECT_LE(notice.rect.right, screenWidth + 10);
+    EXPECT_GE(notice.rect.right, screenWidth - 60) << "cut short of the edge";
+    const RECT box = notice.region.Box();
+    EXPECT_GE(box.right, screenWidth - 70) << "the letters do not reach the edge";
+
+    const auto exitCode = copy.WaitForExit(10000);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+}
+
 TEST(OsdVolumeNotice, LabelInTheUsersFontAboveOneStrokePerLevel) {
     const GlyphRaster labelRaster("Volume Up", {"Arial", 50, 0, 700, 0});
     const GlyphRaster barRaster("||||||||||||", {"Arial Black", 50, 33, 900, 0});

@@ -96,15 +96,11 @@ UINT ReadIcon(HWND box) {
     return best;
 }
 
-// A box's text is a text static with id 0xFFFF; a dialog whose unnamed icon
-// or frame static has that id is not a box.
+// A box's text is a static with id 0xFFFF; a dialog whose unnamed icon static
+// has that id is not a box.
 bool IsMessageBox(HWND window) {
     HWND text = GetDlgItem(window, 0xFFFF);
-    if (!text || ClassName(text) != L"Static")
-        return false;
-    const LONG kind = GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK;
-    return kind == SS_LEFT || kind == SS_CENTER || kind == SS_RIGHT || kind == SS_LEFTNOWORDWRAP ||
-           kind == SS_SIMPLE || kind == SS_EDITCONTROL;
+    return text && (GetWindowLongW(text, GWL_STYLE) & SS_TYPEMASK) != SS_ICON;
 }
 
 } // namespace
