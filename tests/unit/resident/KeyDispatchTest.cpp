@@ -37,14 +37,6 @@ TEST(ResidentKeyDispatch, OnlyCodes12And15AreVolumeKeys) {
     }
 }
 
-TEST(ResidentKeyDispatch, AnyNonZeroStateByteIsAPress) {
-    EXPECT_FALSE(IsKeyPress(0));
-    for (unsigned state : {1u, 2u, 0x80u, 255u}) {
-        SCOPED_TRACE("state " + std::to_string(state));
-        EXPECT_TRUE(IsKeyPress(state));
-    }
-}
-
 TEST(ResidentKeyDispatch, UserKeyRouteFollowsTheCommandFirstThenTheType) {
     struct Case {
         int type;
@@ -65,11 +57,4 @@ TEST(ResidentKeyDispatch, UserKeyRouteFollowsTheCommandFirstThenTheType) {
         SCOPED_TRACE(std::to_string(c.type) + " \"" + c.command + "\"");
         EXPECT_EQ(c.route, RouteUserKey(c.type, c.command));
     }
-}
-
-TEST(ResidentKeyDispatch, VolumeControlStartsOnlyWhenNoneIsUp) {
-    EXPECT_TRUE(ShouldStartVolumeControl(false, false));
-    EXPECT_FALSE(ShouldStartVolumeControl(true, false)); // ours, window not there yet
-    EXPECT_FALSE(ShouldStartVolumeControl(false, true)); // someone else's window
-    EXPECT_FALSE(ShouldStartVolumeControl(true, true));
 }

@@ -23,21 +23,6 @@ TEST(ResidentRules, OnlyWindows2000AndLaterAreSupported) {
     }
 }
 
-TEST(ResidentRules, OnlyLParam999IsAStopRequest) {
-    EXPECT_TRUE(IsCloseRequest(999));
-    for (long other : {0L, 1L, 998L, 1000L, -999L}) {
-        SCOPED_TRACE(other);
-        EXPECT_FALSE(IsCloseRequest(other));
-    }
-}
-
-TEST(ResidentRules, OnlyWParam1LeavesTheConsole) {
-    EXPECT_TRUE(IsSessionLeavingConsole(1));
-    EXPECT_FALSE(IsSessionLeavingConsole(0));
-    EXPECT_FALSE(IsSessionLeavingConsole(2));
-    EXPECT_FALSE(IsSessionLeavingConsole(0x100000001ull));
-}
-
 TEST(ResidentRules, AboutBoxCommandIgnoresTheLowFourBits) {
     struct Case {
         unsigned long long id;

@@ -51,7 +51,13 @@ void CheckTextNotice(const TextNoticeCase& c) {
     EXPECT_EQ(0, notice.rect.left);
     EXPECT_EQ(area.bottom, notice.rect.bottom);
     ExpectRegionIsTheGlyphs(notice, raster);
-    for (const POINT& p : Sample(raster.StrokePoints(), 20)) {
+    const std::vector<POINT> strokes = Sample(raster.StrokePoints(), 20);
+    ASSERT_FALSE(strokes.empty());
+    // The window can be found a moment before its first paint reaches the screen.
+    qxtest::WaitUntil(
+        [&] { return ScreenPixel(strokes[0].x, notice.rect.top + strokes[0].y) == c.colour; },
+        2000);
+    for (const POINT& p : strokes) {
         EXPECT_EQ(c.colour, ScreenPixel(p.x, notice.rect.top + p.y)) << p.x << "," << p.y;
     }
     for (std::size_t i = 0; i < holes.size(); ++i) {
@@ -129,6 +135,13 @@ TEST(OsdVolumeNotice, LabelInTheUsersFontAboveOneStrokePerLevel) {
     // Read at once: the notice is gone half a second after it came.
     const NoticeShot labelShot(label);
     const NoticeShot barShot(bar);
+    const POINT firstStroke = barRaster.StrokePoints().front();
+    qxtest::WaitUntil(
+        [&] {
+            return ScreenPixel(barShot.rect.left + firstStroke.x,
+                               barShot.rect.top + firstStroke.y) == RGB(255, 0, 0);
+        },
+        300);
     const auto labelPixels = ScreenPixels(labelShot.rect, Sample(labelRaster.StrokePoints(), 10));
     const auto barPixels = ScreenPixels(barShot.rect, Sample(barRaster.StrokePoints(), 10));
 

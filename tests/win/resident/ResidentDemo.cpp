@@ -15,6 +15,7 @@ using namespace residenttest;
 namespace {
 
 const wchar_t CONFIG_TITLE[] = L"User Key Configuration";
+const COLORREF LABEL_COLOUR = RGB(0, 0, 255);
 const char BOUND_PROGRAM[] = "C:\\windows\\notepad.exe";
 const std::wstring PROG2_KEY = std::wstring(USER_KEYS_KEY) + L"\\Prog 2";
 
@@ -86,21 +87,65 @@ std::string Narrow(const std::wstring& text) {
     return result;
 }
 
-// The display started by the last key press, once its notice is on screen.
-std::string WaitForNotice(const RunFolder& folder) {
+struct Notice {
+    HWND window = nullptr;
     std::string parameters;
+};
+
+// The display started by the last key press, once its notice window is up.
+Notice WaitForNotice(const RunFolder& folder) {
+    Notice notice;
     WaitUntil(
         [&] {
             for (DWORD id : ProcessesIn(folder, L"Vistrel.exe")) {
-                if (!VisibleWindowsOf(id).empty()) {
-                    parameters = Narrow(ParametersOf(ProcessCommandLine(id)));
+                const std::vector<HWND> windows = VisibleWindowsOf(id);
+                if (!windows.empty()) {
+                    notice.window = windows.front();
+                    notice.parameters = Narrow(ParametersOf(ProcessCommandLine(id)));
                     return true;
                 }
             }
             return false;
         },
         10000);
-    return parameters;
+    return notice;
+}
+
+// Whether any pixel of that part of the screen has the colour. A window can
+// exist a moment before its letters reach the screen, and a notice whose
+// process was ended can stay there a moment after.
+bool ScreenShowsColourIn(const RECT& rect, COLORREF colour) {
+    if (rect.right <= rect.left || rect.bottom <= rect.top)
+        return false;
+    const int width = rect.right - rect.left;
+    const int height = rect.bottom - rect.top;
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = width;
+    info.bmiHeader.biHeight = -height;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    void* bits = nullptr;
+    const HDC screen = GetDC(nullptr);
+    const HDC memory = CreateCompatibleDC(screen);
+    const HBITMAP bitmap = CreateDIBSection(screen, &info, DIB_RGB_COLORS, &bits, nullptr, 0);
+    bool found = false;
+    if (memory && bitmap && bits) {
+        const HGDIOBJ old = SelectObject(memory, bitmap);
+        BitBlt(memory, 0, 0, width, height, screen, rect.left, rect.top, SRCCOPY);
+        SelectObject(memory, old);
+        const DWORD wanted =
+            (GetRValue(colour) << 16) | (GetGValue(colour) << 8) | GetBValue(colour);
+        const DWORD* pixel = static_cast<const DWORD*>(bits);
+        for (int i = 0; i < width * height && !found; ++i)
+            found = (pixel[i] & 0xFFFFFF) == wanted;
+    }
+    if (bitmap)
+        DeleteObject(bitmap);
+    if (memory)
+        DeleteDC(memory);
+    ReleaseDC(nullptr, screen);
+    return found;
 }
 
 void EndNotices(const RunFolder& folder) {
@@ -132,10 +177,21 @@ DWORD ProcessOf(HWND window) {
 void ShowLabelStep(DemoLog& log, const RunFolder& folder, const char* name, unsigned code,
                    const std::string& expected) {
     EndNotices(folder);
+    RECT labelPlace = {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &labelPlace, 0);
+    labelPlace.top = labelPlace.bottom - 100;
+    WaitUntil([&] { return !ScreenShowsColourIn(labelPlace, LABEL_COLOUR); }, 3000);
     PressKey(log, name, code, 1);
-    const std::string parameters = WaitForNotice(folder);
-    log.Line("display started with \"%s\"", parameters.c_str());
-    log.Check(parameters == expected, "the display shows the key's label in the preference colour");
+    const Notice notice = WaitForNotice(folder);
+    log.Line("display started with \"%s\"", notice.parameters.c_str());
+    log.Check(notice.parameters == expected,
+              "the display shows the key's label in the preference colour");
+    WaitUntil(
+        [&] {
+            RECT place = {};
+            return GetWindowRect(notice.window, &place) && ScreenShowsColourIn(place, LABEL_COLOUR);
+        },
+        3000);
     std::string shot = std::string("label-") + name;
     std::replace(shot.begin(), shot.end(), ' ', '-');
     log.Screenshot(shot);
@@ -200,6 +256,7 @@ void VolumeBurstStep(DemoLog& log, const RunFolder& folder) {
             return false;
         },
         10000);
+    WaitForWindowGone(FindWindowW(nullptr, L"Volume Control"), 5000);
     int starts = 0;
     DWORD closedAt = 0;
     for (const std::string& line : lines) {

@@ -123,22 +123,6 @@ std::wstring EnvironmentBlock(const Environment& changes) {
     return result;
 }
 
-std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return ids;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
-            ids.push_back(entry.th32ProcessID);
-    }
-    CloseHandle(snapshot);
-    return ids;
-}
-
 // Wine takes a process's locale, display and its own settings (WINE...) from
 // the Unix environment it is started in, not from the Windows environment block.
 bool NeedsUnixEnvironment(const Environment& environment) {
@@ -193,6 +177,22 @@ Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& 
 }
 
 } // namespace
+
+std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
+    std::vector<DWORD> ids;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE)
+        return ids;
+    PROCESSENTRY32W entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32FirstW(snapshot, &entry); more;
+         more = Process32NextW(snapshot, &entry)) {
+        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
+            ids.push_back(entry.th32ProcessID);
+    }
+    CloseHandle(snapshot);
+    return ids;
+}
 
 Process StartProcess(const std::wstring& program, const std::wstring& arguments,
                      const Environment& environment, const std::wstring& folder) {

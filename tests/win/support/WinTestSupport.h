@@ -53,6 +53,9 @@ class Process {
 Process StartProcess(const std::wstring& program, const std::wstring& arguments = L"",
                      const Environment& environment = {}, const std::wstring& folder = L"");
 
+// Ids of the running processes whose executable has this file name.
+std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName);
+
 // Environment for a program that should show its Korean (or English) user
 // interface.
 Environment KoreanUserInterface();
