@@ -4,7 +4,7 @@
 ; The build passes (makensis -D...):
 ;   PACKAGE_STUB      x86-unicode (Windows 2000/XP) or amd64-unicode
 ;   PACKAGE_OUTPUT    path of the setup program to write
-;   PACKAGE_CONTENTS  generated .nsh: PACKAGE_<Name> paths of the built deliverables
+;   PACKAGE_CONTENTS  generated .nsh: PACKAGE_<Name> paths of the six deliverables
 ;   PACKAGE_IDENTITY  generated .nsh: PRODUCT_NAME, PRODUCT_VERSION, PRODUCT_PUBLISHER
 ;
 ; Command line of the setup program: /S silent, /RUN (silent) start Tarvolt
@@ -65,19 +65,15 @@ Var StopResult
 
 ; ---------------------------------------------------------------- pages
 
-!ifdef PACKAGE_Tarvolt
-  !define MUI_ICON "${__FILEDIR__}/../resources/Tarvolt/Tarvolt.ico"
-  !define MUI_UNICON "${__FILEDIR__}/../resources/Tarvolt/Tarvolt.ico"
-!endif
+!define MUI_ICON "${__FILEDIR__}/../resources/Tarvolt/Tarvolt.ico"
+!define MUI_UNICON "${__FILEDIR__}/../resources/Tarvolt/Tarvolt.ico"
 
 !define MUI_PAGE_CUSTOMFUNCTION_LEAVE LeaveFolderPage
 !insertmacro MUI_PAGE_DIRECTORY
 !insertmacro MUI_PAGE_INSTFILES
-!ifdef PACKAGE_Tarvolt
-  !define MUI_FINISHPAGE_RUN
-  !define MUI_FINISHPAGE_RUN_TEXT "$(StartTarvoltNow)"
-  !define MUI_FINISHPAGE_RUN_FUNCTION StartTarvolt
-!endif
+!define MUI_FINISHPAGE_RUN
+!define MUI_FINISHPAGE_RUN_TEXT "$(StartTarvoltNow)"
+!define MUI_FINISHPAGE_RUN_FUNCTION StartTarvolt
 !insertmacro MUI_PAGE_FINISH
 
 UninstPage custom un.ShowRemovalPage un.LeaveRemovalPage
@@ -181,18 +177,10 @@ Function LeaveFolderPage
   ${EndIf}
 FunctionEnd
 
-!ifdef PACKAGE_Tarvolt
 Function StartTarvolt
   SetOutPath "$INSTDIR"
   Exec '"$INSTDIR\Tarvolt.exe"'
 FunctionEnd
-!endif
-
-!macro INSTALL_DELIVERABLE NAME
-  !ifdef PACKAGE_${NAME}
-    File "${PACKAGE_${NAME}}"
-  !endif
-!macroend
 
 Section "Install"
   SetShellVarContext current
@@ -212,22 +200,18 @@ Section "Install"
   ${EndIf}
 
   SetOutPath "$INSTDIR"
-  !insertmacro INSTALL_DELIVERABLE Tarvolt
-  !insertmacro INSTALL_DELIVERABLE TarvoltXP
-  !insertmacro INSTALL_DELIVERABLE Corvix
-  !insertmacro INSTALL_DELIVERABLE Lqnmod
-  !insertmacro INSTALL_DELIVERABLE Pellor
-  !insertmacro INSTALL_DELIVERABLE Vistrel
+  File "${PACKAGE_Tarvolt}"
+  File "${PACKAGE_TarvoltXP}"
+  File "${PACKAGE_Corvix}"
+  File "${PACKAGE_Lqnmod}"
+  File "${PACKAGE_Pellor}"
+  File "${PACKAGE_Vistrel}"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
 
   CreateDirectory "${STARTMENU_FOLDER}"
-  !ifdef PACKAGE_Tarvolt
-    CreateShortcut "${STARTMENU_FOLDER}\Tarvolt.lnk" "$INSTDIR\Tarvolt.exe"
-    WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\Tarvolt.exe"'
-  !endif
-  !ifdef PACKAGE_Pellor
-    CreateShortcut "${STARTMENU_FOLDER}\User Key Configuration.lnk" "$INSTDIR\Pellor.exe"
-  !endif
+  CreateShortcut "${STARTMENU_FOLDER}\Tarvolt.lnk" "$INSTDIR\Tarvolt.exe"
+  WriteRegStr HKCU "${RUN_KEY}" "${RUN_VALUE}" '"$INSTDIR\Tarvolt.exe"'
+  CreateShortcut "${STARTMENU_FOLDER}\User Key Configuration.lnk" "$INSTDIR\Pellor.exe"
   CreateShortcut "${STARTMENU_FOLDER}\Uninstall.lnk" "$INSTDIR\${UNINSTALLER}"
 
   WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayName" "${PRODUCT_NAME}"
@@ -238,24 +222,20 @@ Section "Install"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "InstallLocation" "$INSTDIR"
   WriteRegStr HKLM "${UNINSTALL_KEY}" "UninstallString" '"$INSTDIR\${UNINSTALLER}"'
   WriteRegStr HKLM "${UNINSTALL_KEY}" "QuietUninstallString" '"$INSTDIR\${UNINSTALLER}" /S'
-  !ifdef PACKAGE_Tarvolt
-    WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tarvolt.exe,0"
-  !endif
+  WriteRegStr HKLM "${UNINSTALL_KEY}" "DisplayIcon" "$INSTDIR\Tarvolt.exe,0"
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoModify" 1
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "NoRepair" 1
   ${GetSize} "$INSTDIR" "/S=0K" $0 $1 $2
   WriteRegDWORD HKLM "${UNINSTALL_KEY}" "EstimatedSize" $0
 
-  !ifdef PACKAGE_Tarvolt
-    ${If} ${Silent}
-      ${GetParameters} $0
-      ClearErrors
-      ${GetOptions} $0 "/RUN" $1
-      ${IfNot} ${Errors}
-        Call StartTarvolt
-      ${EndIf}
+  ${If} ${Silent}
+    ${GetParameters} $0
+    ClearErrors
+    ${GetOptions} $0 "/RUN" $1
+    ${IfNot} ${Errors}
+      Call StartTarvolt
     ${EndIf}
-  !endif
+  ${EndIf}
 SectionEnd
 
 ; ----------------------------------------------------------- uninstaller
@@ -312,6 +292,22 @@ FunctionEnd
   Delete /REBOOTOK "$INSTDIR\${FILE}"
 !macroend
 
+; Started from the program folder, the uninstaller runs as a copy and the
+; launcher may not have ended yet: give its file up to 3 s to come free.
+Function un.RemoveUninstaller
+  StrCpy $0 0
+  ${Do}
+    Delete "$INSTDIR\${UNINSTALLER}"
+    ${IfNot} ${FileExists} "$INSTDIR\${UNINSTALLER}"
+    ${OrIf} $0 >= 30
+      ${Break}
+    ${EndIf}
+    Sleep 100
+    IntOp $0 $0 + 1
+  ${Loop}
+  Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
+FunctionEnd
+
 Section "Uninstall"
   SetShellVarContext current
   Call un.StopRunningCopy
@@ -327,7 +323,7 @@ Section "Uninstall"
   !insertmacro REMOVE_DELIVERABLE Lqnmod.dll
   !insertmacro REMOVE_DELIVERABLE Pellor.exe
   !insertmacro REMOVE_DELIVERABLE Vistrel.exe
-  !insertmacro REMOVE_DELIVERABLE ${UNINSTALLER}
+  Call un.RemoveUninstaller
   ; Not /r: whatever the user put in the folder stays, and so does the folder.
   RMDir "$INSTDIR"
 

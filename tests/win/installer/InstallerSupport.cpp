@@ -81,22 +81,13 @@ std::wstring SetupPackage() {
 }
 
 std::wstring SimulatedSetupPackage() {
-#ifdef QX_SIMULATED_SETUP_PACKAGE
     return WindowsPath(QX_SIMULATED_SETUP_PACKAGE);
-#else
-    return L"";
-#endif
 }
 
 std::vector<std::wstring> PackagedFiles() {
     std::vector<std::wstring> files = SplitList(Wide(QX_PACKAGED_FILES));
     std::sort(files.begin(), files.end());
     return files;
-}
-
-bool IsPackaged(const std::wstring& file) {
-    const std::vector<std::wstring> files = PackagedFiles();
-    return std::find(files.begin(), files.end(), file) != files.end();
 }
 
 std::wstring PackageProductName() {

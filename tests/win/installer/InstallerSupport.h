@@ -28,12 +28,10 @@ const DWORD kSetupTimeoutMs = 60000;
 const DWORD kAppearTimeoutMs = 30000;
 
 std::wstring SetupPackage();
-// The same setup with the simulated keyboard's device library; empty until
-// Tarvolt and the simulated keyboard are built.
+// The same setup with the simulated keyboard's device library.
 std::wstring SimulatedSetupPackage();
 // File names the package carries, sorted.
 std::vector<std::wstring> PackagedFiles();
-bool IsPackaged(const std::wstring& file);
 
 // The product name of the package's own version block.
 std::wstring PackageProductName();
