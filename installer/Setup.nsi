@@ -305,7 +305,7 @@ Function un.RemoveUninstaller
     Sleep 100
     IntOp $0 $0 + 1
   ${Loop}
-  Delete /REBOOTOK "$INSTDIR\${UNINSTALLER}"
+  !insertmacro REMOVE_DELIVERABLE ${UNINSTALLER}
 FunctionEnd
 
 Section "Uninstall"
