@@ -10,6 +10,8 @@ wine_session_start() {
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
   export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+  # Everything 64-bit goes through wine64: once wine32 is installed, Debian's
+  # wine launcher and its wrappers (wineboot, winepath) try the 32-bit loader.
   export PATH=/usr/lib/wine:$PATH
 
   if [ -z "${QX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
@@ -29,7 +31,7 @@ wine_session_start() {
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineserver -p
-  wineboot -i >/dev/null 2>&1
+  wine64 wineboot -i >/dev/null 2>&1
   wine_session_configure
 }
 
@@ -45,7 +47,7 @@ wine_session_configure() {
     printf '"굴림"="NanumGothic"\r\n"굴림체"="NanumGothicCoding"\r\n'
     printf '"Dotum"="NanumGothic"\r\n"돋움"="NanumGothic"\r\n"Batang"="NanumMyeongjo"\r\n\r\n'
   } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
-  wine64 regedit /S "$(winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+  wine64 regedit /S "$(wine64 winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
   rm -f "$reg"
 }
 
