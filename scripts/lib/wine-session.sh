@@ -2,6 +2,8 @@
 # persistent wineserver for a whole run.
 #   wine_session_start ROOT [PREFIX]   exports DISPLAY, WINEPREFIX, WINEDEBUG ...
 #   wine_session_stop                  ends wineserver, then the display it started
+#   wine_session_install_keyboard TOOL [LOADER]
+#                                      installs the simulated keyboard's driver
 
 wine_session_start() {
   local root=$1
@@ -33,6 +35,22 @@ wine_session_start() {
   wineserver -p
   wine64 wineboot -i >/dev/null 2>&1
   wine_session_configure
+  local keyboard_sim=$root/build/win64/bin/simkeyboard/KeyboardSim.exe
+  if [ -f "$keyboard_sim" ]; then
+    wine_session_install_keyboard "$keyboard_sim" || return 1
+  fi
+}
+
+# Installs the simulated keyboard's driver (qxsimkbd.inf beside TOOL) into
+# $WINEPREFIX with the given Wine loader (wine64 by default). KeyboardSim
+# waits, bounded, for the keyboard's interface and installs again while a new
+# prefix is still settling; a keyboard that never appears fails the session.
+wine_session_install_keyboard() {
+  local tool=$1 loader=${2:-wine64}
+  if ! timeout 120 "$loader" "$tool" install >/dev/null; then
+    echo "wine session: the simulated keyboard never appeared in $WINEPREFIX" >&2
+    return 1
+  fi
 }
 
 # Crash dialog off; Korean dialog fonts mapped to Nanum so Hangul has glyphs.

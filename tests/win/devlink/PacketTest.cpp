@@ -1,6 +1,6 @@
 // What the keyboard receives from each export, and what the exports make of
 // its answers.
-#include "SimulatedLinkFixture.h"
+#include "LinkFixture.h"
 
 #include <functional>
 
@@ -10,7 +10,7 @@ namespace {
 
 using Bytes = std::vector<std::uint8_t>;
 
-class DevlinkPackets : public SimulatedLinkTest {};
+class DevlinkPackets : public KeyboardLinkTest {};
 
 TEST_F(DevlinkPackets, CommandExportsSendTheirPacketAndAreAccepted) {
     ASSERT_EQ(1, m_link.LoadDriver(nullptr));
