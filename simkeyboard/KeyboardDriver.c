@@ -439,6 +439,7 @@ static ULONG InterfaceOpened(const FILE_OBJECT* file) {
                                                               : QXSIM_NO_INTERFACE;
 }
 
+/* Counts and logs opening and closing; cleanup needs nothing. */
 static NTSTATUS DispatchCreateClose(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     KIRQL irql;
@@ -619,6 +620,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
         return status;
     }
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
+    driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCreateClose;
     driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
     driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
     driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
