@@ -569,7 +569,7 @@ static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
 static VOID DriverUnload(PDRIVER_OBJECT driver) {
     UNICODE_STRING link;
     (void)driver;
-    RtlInitUnicodeString(&link, L"\\DosDevices\\QxSimKeyboardControl");
+    RtlInitUnicodeString(&link, L"\\??\\QxSimKeyboardControl");
     IoDeleteSymbolicLink(&link);
     if (g_state.control)
         IoDeleteDevice(g_state.control);
@@ -581,7 +581,7 @@ static NTSTATUS CreateControlDevice(PDRIVER_OBJECT driver) {
     UNICODE_STRING name, link;
     NTSTATUS status;
     RtlInitUnicodeString(&name, L"\\Device\\QxSimKeyboardControl");
-    RtlInitUnicodeString(&link, L"\\DosDevices\\QxSimKeyboardControl");
+    RtlInitUnicodeString(&link, L"\\??\\QxSimKeyboardControl");
     status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_state.control);
     if (!NT_SUCCESS(status))
         return status;
