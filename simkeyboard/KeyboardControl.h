@@ -16,7 +16,6 @@
 #define QXSIM_MAX_FAULTS 32
 #define QXSIM_LOG_LIMIT 4096
 #define QXSIM_ANY_COMMAND 0xFFFFFFFFu
-#define QXSIM_NO_INTERFACE 0xFFFFFFFFu
 
 /* Buffered requests of device type FILE_DEVICE_UNKNOWN, functions 0x801 on. */
 #define QXSIM_CTL(function) ((0x22u << 16) | ((function) << 2))
@@ -77,7 +76,7 @@ typedef struct QXSIM_RECORD {
     unsigned int succeeded;
     unsigned int error;          /* Win32 error the request completes with */
     unsigned int returned;       /* bytes returned, at most QXSIM_PACKET_SIZE */
-    unsigned int interfaceIndex; /* open: the interface opened, or QXSIM_NO_INTERFACE */
+    unsigned int interfaceIndex; /* open: the interface opened */
     unsigned char input[QXSIM_PACKET_SIZE];
     unsigned char reply[QXSIM_PACKET_SIZE];
 } QXSIM_RECORD;

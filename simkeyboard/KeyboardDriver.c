@@ -17,8 +17,9 @@
 static const GUID KEYBOARD_INTERFACE_GUID = {
     0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
 
-/* The interfaces of one keyboard, told apart by their reference strings. */
-static const WCHAR* const INTERFACE_REFERENCES[QXSIM_MAX_INTERFACES] = {L"0", L"1", L"2", L"3",
+/* The interfaces of one keyboard, told apart by their reference strings;
+ * the first has none. */
+static const WCHAR* const INTERFACE_REFERENCES[QXSIM_MAX_INTERFACES] = {NULL, L"1", L"2", L"3",
                                                                         L"4", L"5", L"6", L"7"};
 
 typedef struct KEYBOARD_DEVICE {
@@ -428,15 +429,15 @@ static NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
     return KeyboardRequest(irp, stack);
 }
 
-/* The interface a handle was opened through, from its reference string. */
+/* The interface a handle was opened through, from its reference string:
+ * "1" to "7", or none for the first. */
 static ULONG InterfaceOpened(const FILE_OBJECT* file) {
     const UNICODE_STRING* name = &file->FileName;
     WCHAR last;
     if (!name->Buffer || name->Length < sizeof(WCHAR))
-        return QXSIM_NO_INTERFACE;
+        return 0;
     last = name->Buffer[name->Length / sizeof(WCHAR) - 1];
-    return last >= L'0' && last < L'0' + QXSIM_MAX_INTERFACES ? (ULONG)(last - L'0')
-                                                              : QXSIM_NO_INTERFACE;
+    return last >= L'1' && last < L'0' + QXSIM_MAX_INTERFACES ? (ULONG)(last - L'0') : 0;
 }
 
 /* Counts and logs opening and closing; cleanup needs nothing. */
@@ -509,6 +510,9 @@ static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
     switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
     case IRP_MN_START_DEVICE:
         status = PassDownAndWait(device, irp);
+        /* A root-enumerated device's bus may leave the start to us. */
+        if (status == STATUS_NOT_SUPPORTED)
+            status = STATUS_SUCCESS;
         if (NT_SUCCESS(status)) {
             device->started = TRUE;
             SetInterfaceStates();
@@ -551,7 +555,8 @@ static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     RtlZeroMemory(device, sizeof *device);
     for (i = 0; i < QXSIM_MAX_INTERFACES; ++i) {
         RtlInitUnicodeString(&reference, INTERFACE_REFERENCES[i]);
-        IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID, &reference, &device->links[i]);
+        IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID,
+                                  INTERFACE_REFERENCES[i] ? &reference : NULL, &device->links[i]);
     }
     device->lower = IoAttachDeviceToDeviceStack(deviceObject, pdo);
     if (!device->lower) {

@@ -51,10 +51,8 @@ std::string RecordLine(const QXSIM_RECORD& record) {
     case QXSIM_RECORD_REQUEST:
         return text + RequestText(record);
     case QXSIM_RECORD_OPEN:
-        text += "open connection=" + std::to_string(record.connection);
-        if (record.interfaceIndex != QXSIM_NO_INTERFACE)
-            text += " interface=" + std::to_string(record.interfaceIndex);
-        return text;
+        return text + "open connection=" + std::to_string(record.connection) +
+               " interface=" + std::to_string(record.interfaceIndex);
     case QXSIM_RECORD_CLOSE:
         return text + "close connection=" + std::to_string(record.connection);
     default:
