@@ -201,15 +201,17 @@ CommandOutcome InstallDriver(const std::string& infPath) {
         return Failed("no driver INF at " + infPath + "\n");
     if (OpenControl() && KeyboardInterfacePresent())
         return Done("already installed\n");
-    if (!RegisterDevice())
-        return Failed(ErrorText("registering the device " QXSIM_HARDWARE_ID));
     for (int attempt = 1; attempt <= INSTALL_ATTEMPTS; ++attempt) {
+        if (!RegisterDevice())
+            return Failed(ErrorText("registering the device " QXSIM_HARDWARE_ID));
         BOOL reboot = FALSE;
         if (!UpdateDriverForPlugAndPlayDevicesA(nullptr, QXSIM_HARDWARE_ID, infPath.c_str(),
                                                 INSTALLFLAG_FORCE, &reboot))
             return Failed(ErrorText("installing the driver"));
         if (WaitForKeyboard(INTERFACE_WAIT_MS))
             return Done("installed\n");
+        // A device installed too early never starts: install it afresh.
+        RemoveDriver();
     }
     return Failed("the driver was installed but the keyboard's interface never appeared\n");
 }

@@ -30,14 +30,14 @@ qx::unique_hfile OpenKeyboardInterface() {
     std::vector<BYTE> storage(1024);
     auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
     detail->cbSize = sizeof *detail;
-    HANDLE device = INVALID_HANDLE_VALUE;
+    qx::unique_hfile device;
     if (SetupDiEnumDeviceInterfaces(set, nullptr, &keyboardInterface, 0, &data) &&
         SetupDiGetDeviceInterfaceDetailW(set, &data, detail, static_cast<DWORD>(storage.size()),
                                          nullptr, nullptr))
-        device = CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                             OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+        device.reset(CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
     SetupDiDestroyDeviceInfoList(set);
-    return qx::unique_hfile(device == INVALID_HANDLE_VALUE ? nullptr : device);
+    return device;
 }
 
 CSimulatedKeyboard::~CSimulatedKeyboard() {
