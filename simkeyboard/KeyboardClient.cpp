@@ -24,8 +24,11 @@ constexpr char DEVICE_INSTANCE[] = "ROOT\\QXSIMKBD\\0";
 
 // A prefix still settling after wineboot takes an install without starting
 // the device: each attempt waits for the interface, then installs again.
-constexpr int INSTALL_ATTEMPTS = 8;
+constexpr int INSTALL_ATTEMPTS = 6;
 constexpr DWORD INTERFACE_WAIT_MS = 4000;
+constexpr DWORD SETTLE_TIMEOUT_MS = 30000;
+constexpr DWORD SETTLE_CHECK_MS = 250;
+constexpr DWORD RETRY_PAUSE_MS = 3000;
 constexpr DWORD INTERFACE_CHECK_MS = 50;
 constexpr std::size_t LOG_RECORDS_PER_REQUEST = 64;
 
@@ -81,6 +84,42 @@ bool WaitForKeyboard(DWORD timeoutMs) {
             return false;
         Sleep(INTERFACE_CHECK_MS);
     }
+}
+
+struct ServiceManagerTraits {
+    using Type = SC_HANDLE;
+    static SC_HANDLE Invalid() { return nullptr; }
+    static void Close_(SC_HANDLE handle) { CloseServiceHandle(handle); }
+};
+using unique_schandle = qx::unique_any<ServiceManagerTraits>;
+
+// Whether any service of the prefix is still starting or stopping.
+bool ServicesPending(SC_HANDLE manager) {
+    std::vector<BYTE> buffer(64 * 1024);
+    DWORD needed = 0, count = 0, resume = 0;
+    if (!EnumServicesStatusA(manager, SERVICE_DRIVER | SERVICE_WIN32, SERVICE_ACTIVE,
+                             reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data()),
+                             static_cast<DWORD>(buffer.size()), &needed, &count, &resume))
+        return false;
+    const auto* services = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(buffer.data());
+    for (DWORD i = 0; i < count; ++i) {
+        const DWORD state = services[i].ServiceStatus.dwCurrentState;
+        if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING)
+            return true;
+    }
+    return false;
+}
+
+// A new prefix goes on starting services for a while after wineboot; a
+// driver installed meanwhile loads before the plug-and-play manager of its
+// host is ready and never starts. Waits, bounded, until nothing is pending.
+void WaitForServicesToSettle() {
+    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
+    if (!manager)
+        return;
+    const DWORD start = GetTickCount();
+    while (ServicesPending(manager.get()) && GetTickCount() - start < SETTLE_TIMEOUT_MS)
+        Sleep(SETTLE_CHECK_MS);
 }
 
 // The root-enumerated device the driver is installed on; an existing one is
@@ -201,7 +240,10 @@ CommandOutcome InstallDriver(const std::string& infPath) {
         return Failed("no driver INF at " + infPath + "\n");
     if (OpenControl() && KeyboardInterfacePresent())
         return Done("already installed\n");
+    WaitForServicesToSettle();
     for (int attempt = 1; attempt <= INSTALL_ATTEMPTS; ++attempt) {
+        if (attempt > 1)
+            Sleep(RETRY_PAUSE_MS);
         if (!RegisterDevice())
             return Failed(ErrorText("registering the device " QXSIM_HARDWARE_ID));
         BOOL reboot = FALSE;
