@@ -122,6 +122,25 @@ void WaitForServicesToSettle() {
         Sleep(SETTLE_CHECK_MS);
 }
 
+// Starts the driver's service again, in a new host, after a start that
+// never brought the keyboard up.
+void RestartService() {
+    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
+    if (!manager)
+        return;
+    unique_schandle service(OpenServiceA(manager.get(), QXSIM_SERVICE_NAME,
+                                         SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
+    if (!service)
+        return;
+    SERVICE_STATUS status = {};
+    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
+    const DWORD start = GetTickCount();
+    while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
+           GetTickCount() - start < SETTLE_TIMEOUT_MS)
+        Sleep(SETTLE_CHECK_MS);
+    StartServiceA(service.get(), 0, nullptr);
+}
+
 // The root-enumerated device the driver is installed on; an existing one is
 // taken as it is.
 bool RegisterDevice() {
@@ -252,8 +271,9 @@ CommandOutcome InstallDriver(const std::string& infPath) {
             return Failed(ErrorText("installing the driver"));
         if (WaitForKeyboard(INTERFACE_WAIT_MS))
             return Done("installed\n");
-        // A device installed too early never starts: install it afresh.
-        RemoveDriver();
+        RestartService();
+        if (WaitForKeyboard(INTERFACE_WAIT_MS))
+            return Done("installed\n");
     }
     return Failed("the driver was installed but the keyboard's interface never appeared\n");
 }

@@ -600,7 +600,9 @@ static NTSTATUS CreateControlDevice(PDRIVER_OBJECT driver) {
 }
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
+    LARGE_INTEGER startDelay;
     NTSTATUS status;
+    startDelay.QuadPart = -10000LL * 1000; /* 1 s */
     (void)registryPath;
     KeInitializeSpinLock(&g_state.lock);
     g_state.plugged = TRUE;
@@ -618,6 +620,10 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
             ExFreePoolWithTag(g_state.log, POOL_TAG);
         return STATUS_INSUFFICIENT_RESOURCES;
     }
+    /* Wine 8 starts a driver's host while that host still sets up its
+     * plug-and-play manager, and enumerates the root device as soon as
+     * DriverEntry returns: give the manager a moment first. */
+    KeDelayExecutionThread(KernelMode, FALSE, &startDelay);
     status = CreateControlDevice(driver);
     if (!NT_SUCCESS(status)) {
         ExFreePoolWithTag(g_state.replies, POOL_TAG);
