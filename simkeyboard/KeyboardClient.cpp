@@ -24,7 +24,7 @@ constexpr char DEVICE_INSTANCE[] = "ROOT\\QXSIMKBD\\0";
 
 // A prefix still settling after wineboot takes an install without starting
 // the device: each attempt waits for the interface, then installs again.
-constexpr int INSTALL_ATTEMPTS = 6;
+constexpr int INSTALL_ATTEMPTS = 4;
 constexpr DWORD INTERFACE_WAIT_MS = 4000;
 constexpr DWORD SETTLE_TIMEOUT_MS = 30000;
 constexpr DWORD SETTLE_CHECK_MS = 250;

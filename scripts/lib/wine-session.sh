@@ -47,7 +47,7 @@ wine_session_start() {
 # prefix is still settling; a keyboard that never appears fails the session.
 wine_session_install_keyboard() {
   local tool=$1 loader=${2:-wine64}
-  if ! timeout 120 "$loader" "$tool" install >/dev/null; then
+  if ! timeout 300 "$loader" "$tool" install >/dev/null; then
     echo "wine session: the simulated keyboard never appeared in $WINEPREFIX" >&2
     return 1
   fi
