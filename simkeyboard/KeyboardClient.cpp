@@ -20,6 +20,7 @@ namespace {
 // {A9A19853-B63B-4DC4-A657-0CF2DC44D9B2}
 const GUID KEYBOARD_INTERFACE_GUID = {
     0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
+const GUID CONTROL_INTERFACE_GUID = QXSIM_CONTROL_INTERFACE_GUID;
 constexpr char DEVICE_INSTANCE[] = "ROOT\\QXSIMKBD\\0";
 
 // A prefix still settling after wineboot takes an install without starting
@@ -51,8 +52,33 @@ std::string ErrorText(const char* what) {
     return std::string(what) + " failed, error " + std::to_string(GetLastError()) + "\n";
 }
 
+// The path of the first present interface of the class, if any.
+std::optional<std::string> InterfacePath(const GUID& interfaceClass) {
+    unique_hdevinfo set(SetupDiGetClassDevsA(&interfaceClass, nullptr, nullptr,
+                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
+    if (!set)
+        return std::nullopt;
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    if (!SetupDiEnumDeviceInterfaces(set.get(), nullptr, &interfaceClass, 0, &data))
+        return std::nullopt;
+    DWORD size = 0;
+    SetupDiGetDeviceInterfaceDetailA(set.get(), &data, nullptr, 0, &size, nullptr);
+    if (size < sizeof(SP_DEVICE_INTERFACE_DETAIL_DATA_A))
+        return std::nullopt;
+    std::vector<BYTE> buffer(size);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_A*>(buffer.data());
+    detail->cbSize = sizeof *detail;
+    if (!SetupDiGetDeviceInterfaceDetailA(set.get(), &data, detail, size, nullptr, nullptr))
+        return std::nullopt;
+    return std::string(detail->DevicePath);
+}
+
 qx::unique_hfile OpenControl() {
-    const HANDLE control = CreateFileA(QXSIM_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    const auto path = InterfacePath(CONTROL_INTERFACE_GUID);
+    if (!path)
+        return qx::unique_hfile();
+    const HANDLE control = CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                        OPEN_EXISTING, 0, nullptr);
     return qx::unique_hfile(control == INVALID_HANDLE_VALUE ? nullptr : control);
 }
@@ -65,14 +91,7 @@ bool Control(HANDLE control, DWORD code, const void* input, DWORD inputLength, v
 }
 
 bool KeyboardInterfacePresent() {
-    unique_hdevinfo set(SetupDiGetClassDevsA(&KEYBOARD_INTERFACE_GUID, nullptr, nullptr,
-                                             DIGCF_PRESENT | DIGCF_DEVICEINTERFACE));
-    if (!set)
-        return false;
-    SP_DEVICE_INTERFACE_DATA data = {};
-    data.cbSize = sizeof data;
-    return SetupDiEnumDeviceInterfaces(set.get(), nullptr, &KEYBOARD_INTERFACE_GUID, 0, &data) !=
-           FALSE;
+    return InterfacePath(KEYBOARD_INTERFACE_GUID).has_value();
 }
 
 bool WaitForKeyboard(DWORD timeoutMs) {

@@ -1,9 +1,9 @@
 /* The simulated QX-310 keyboard's kernel driver, never shipped. It is the
  * function driver of the root-enumerated device root\qxsimkbd: it publishes
  * the keyboard's device interface and answers the device link's command
- * packets the way the keyboard would, and its control device lets KeyboardSim
- * queue key events, unplug the keyboard, inject faults and delays and read the
- * request log. */
+ * packets the way the keyboard would, and a second interface of its own lets
+ * KeyboardSim queue key events, unplug the keyboard, inject faults and delays
+ * and read the request log. */
 #include <ntddk.h>
 
 #include "KeyboardControl.h"
@@ -16,6 +16,10 @@
 
 static const GUID KEYBOARD_INTERFACE_GUID = {
     0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
+static const GUID CONTROL_INTERFACE_GUID = QXSIM_CONTROL_INTERFACE_GUID;
+
+/* Marks a handle opened through the control interface. */
+#define CONTROL_HANDLE ((PVOID)(ULONG_PTR)-1)
 
 /* The interfaces of one keyboard, told apart by their reference strings;
  * the first has none. */
@@ -26,6 +30,7 @@ typedef struct KEYBOARD_DEVICE {
     PDEVICE_OBJECT lower;
     UNICODE_STRING links[QXSIM_MAX_INTERFACES];
     BOOLEAN enabled[QXSIM_MAX_INTERFACES];
+    UNICODE_STRING controlLink;
     BOOLEAN started;
 } KEYBOARD_DEVICE;
 
@@ -39,7 +44,6 @@ typedef struct FAULT {
 typedef struct KEYBOARD_STATE {
     KSPIN_LOCK lock;
     PDEVICE_OBJECT keyboard; /* the function device object, once added */
-    PDEVICE_OBJECT control;
     BOOLEAN plugged;
     ULONG interfaces;
     ULONG plugIn; /* counts unplugs, so handles opened before one stay dead */
@@ -422,21 +426,35 @@ static NTSTATUS ControlRequest(PIRP irp, PIO_STACK_LOCATION stack) {
     return status;
 }
 
+static BOOLEAN IsControlHandle(const FILE_OBJECT* file) {
+    return file && file->FsContext2 == CONTROL_HANDLE;
+}
+
 static NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    if (deviceObject == g_state.control)
+    (void)deviceObject;
+    if (IsControlHandle(stack->FileObject))
         return ControlRequest(irp, stack);
     return KeyboardRequest(irp, stack);
+}
+
+static WCHAR LastNameCharacter(const FILE_OBJECT* file) {
+    const UNICODE_STRING* name = &file->FileName;
+    if (!name->Buffer || name->Length < sizeof(WCHAR))
+        return 0;
+    return name->Buffer[name->Length / sizeof(WCHAR) - 1];
+}
+
+/* The control interface's reference string is "c". */
+static BOOLEAN OpenedForControl(const FILE_OBJECT* file) {
+    const WCHAR last = LastNameCharacter(file);
+    return last == L'c' || last == L'C';
 }
 
 /* The interface a handle was opened through, from its reference string:
  * "1" to "7", or none for the first. */
 static ULONG InterfaceOpened(const FILE_OBJECT* file) {
-    const UNICODE_STRING* name = &file->FileName;
-    WCHAR last;
-    if (!name->Buffer || name->Length < sizeof(WCHAR))
-        return 0;
-    last = name->Buffer[name->Length / sizeof(WCHAR) - 1];
+    const WCHAR last = LastNameCharacter(file);
     return last >= L'1' && last < L'0' + QXSIM_MAX_INTERFACES ? (ULONG)(last - L'0') : 0;
 }
 
@@ -444,7 +462,10 @@ static ULONG InterfaceOpened(const FILE_OBJECT* file) {
 static NTSTATUS DispatchCreateClose(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     KIRQL irql;
-    if (deviceObject != g_state.control) {
+    (void)deviceObject;
+    if (stack->MajorFunction == IRP_MJ_CREATE && OpenedForControl(stack->FileObject)) {
+        stack->FileObject->FsContext2 = CONTROL_HANDLE;
+    } else if (!IsControlHandle(stack->FileObject)) {
         KeAcquireSpinLock(&g_state.lock, &irql);
         if (stack->MajorFunction == IRP_MJ_CREATE) {
             const ULONG connection = ++g_state.lastConnection;
@@ -486,27 +507,28 @@ static NTSTATUS PassDownAndWait(KEYBOARD_DEVICE* device, PIRP irp) {
     return status;
 }
 
-static VOID RemoveKeyboard(PDEVICE_OBJECT deviceObject) {
-    KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+static VOID FreeLinks(KEYBOARD_DEVICE* device) {
     ULONG i;
-    device->started = FALSE;
-    SetInterfaceStates();
     for (i = 0; i < QXSIM_MAX_INTERFACES; ++i)
         RtlFreeUnicodeString(&device->links[i]);
+    RtlFreeUnicodeString(&device->controlLink);
+}
+
+static VOID RemoveKeyboard(PDEVICE_OBJECT deviceObject) {
+    KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    device->started = FALSE;
+    SetInterfaceStates();
+    if (device->controlLink.Buffer)
+        IoSetDeviceInterfaceState(&device->controlLink, FALSE);
+    FreeLinks(device);
     g_state.keyboard = NULL;
     IoDetachDevice(device->lower);
     IoDeleteDevice(deviceObject);
 }
 
 static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
-    KEYBOARD_DEVICE* device;
+    KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
     NTSTATUS status;
-    if (deviceObject == g_state.control) {
-        status = irp->IoStatus.Status;
-        IoCompleteRequest(irp, IO_NO_INCREMENT);
-        return status;
-    }
-    device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
     switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
     case IRP_MN_START_DEVICE:
         status = PassDownAndWait(device, irp);
@@ -516,6 +538,8 @@ static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
         if (NT_SUCCESS(status)) {
             device->started = TRUE;
             SetInterfaceStates();
+            if (device->controlLink.Buffer)
+                IoSetDeviceInterfaceState(&device->controlLink, TRUE);
         }
         CompleteRequest(irp, status, irp->IoStatus.Information);
         return status;
@@ -534,10 +558,6 @@ static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
 static NTSTATUS DispatchPower(PDEVICE_OBJECT deviceObject, PIRP irp) {
     KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
     PoStartNextPowerIrp(irp);
-    if (deviceObject == g_state.control) {
-        CompleteRequest(irp, STATUS_SUCCESS, 0);
-        return STATUS_SUCCESS;
-    }
     IoSkipCurrentIrpStackLocation(irp);
     return PoCallDriver(device->lower, irp);
 }
@@ -558,10 +578,11 @@ static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
         IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID,
                                   INTERFACE_REFERENCES[i] ? &reference : NULL, &device->links[i]);
     }
+    RtlInitUnicodeString(&reference, L"c");
+    IoRegisterDeviceInterface(pdo, &CONTROL_INTERFACE_GUID, &reference, &device->controlLink);
     device->lower = IoAttachDeviceToDeviceStack(deviceObject, pdo);
     if (!device->lower) {
-        for (i = 0; i < QXSIM_MAX_INTERFACES; ++i)
-            RtlFreeUnicodeString(&device->links[i]);
+        FreeLinks(device);
         IoDeleteDevice(deviceObject);
         return STATUS_NO_SUCH_DEVICE;
     }
@@ -572,37 +593,12 @@ static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
 }
 
 static VOID DriverUnload(PDRIVER_OBJECT driver) {
-    UNICODE_STRING link;
     (void)driver;
-    RtlInitUnicodeString(&link, L"\\??\\QxSimKeyboardControl");
-    IoDeleteSymbolicLink(&link);
-    if (g_state.control)
-        IoDeleteDevice(g_state.control);
     ExFreePoolWithTag(g_state.replies, POOL_TAG);
     ExFreePoolWithTag(g_state.log, POOL_TAG);
 }
 
-static NTSTATUS CreateControlDevice(PDRIVER_OBJECT driver) {
-    UNICODE_STRING name, link;
-    NTSTATUS status;
-    RtlInitUnicodeString(&name, L"\\Device\\QxSimKeyboardControl");
-    RtlInitUnicodeString(&link, L"\\??\\QxSimKeyboardControl");
-    status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_state.control);
-    if (!NT_SUCCESS(status))
-        return status;
-    g_state.control->Flags |= DO_BUFFERED_IO;
-    status = IoCreateSymbolicLink(&link, &name);
-    if (!NT_SUCCESS(status)) {
-        IoDeleteDevice(g_state.control);
-        g_state.control = NULL;
-    }
-    return status;
-}
-
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
-    LARGE_INTEGER startDelay;
-    NTSTATUS status;
-    startDelay.QuadPart = -10000LL * 1000; /* 1 s */
     (void)registryPath;
     KeInitializeSpinLock(&g_state.lock);
     g_state.plugged = TRUE;
@@ -619,16 +615,6 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
         if (g_state.log)
             ExFreePoolWithTag(g_state.log, POOL_TAG);
         return STATUS_INSUFFICIENT_RESOURCES;
-    }
-    /* Wine 8 starts a driver's host while that host still sets up its
-     * plug-and-play manager, and enumerates the root device as soon as
-     * DriverEntry returns: give the manager a moment first. */
-    KeDelayExecutionThread(KernelMode, FALSE, &startDelay);
-    status = CreateControlDevice(driver);
-    if (!NT_SUCCESS(status)) {
-        ExFreePoolWithTag(g_state.replies, POOL_TAG);
-        ExFreePoolWithTag(g_state.log, POOL_TAG);
-        return status;
     }
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
     driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCreateClose;
