@@ -34,6 +34,13 @@ wine_session_start() {
   mkdir -p "$WINEPREFIX"
   wineserver -p
   wine64 wineboot -i >/dev/null 2>&1
+  # A new prefix's first boot installs its services while starting them, and
+  # may leave a second, crashed host of the bus drivers behind; one plain boot
+  # more starts each service once, so a driver installed later gets a host.
+  wineserver -k
+  wineserver -w
+  wineserver -p
+  wine64 wineboot >/dev/null 2>&1
   wine_session_configure
   local keyboard_sim=$root/build/win64/bin/simkeyboard/KeyboardSim.exe
   if [ -f "$keyboard_sim" ]; then
