@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -77,6 +78,26 @@ std::wstring ClassName(HWND window);
 std::wstring DialogItemText(HWND dialog, int id);
 // Clicks a button the way the mouse does, through BM_CLICK on its dialog's thread.
 void ClickButton(HWND dialog, int id);
+
+// Keys as the keyboard would send them to whichever window has the focus.
+void TypeText(const std::wstring& text);
+
+// Every window that was in the foreground while it ran, sampled every 5 ms on
+// a thread of its own.
+class ForegroundRecorder {
+  public:
+    ForegroundRecorder();
+    ForegroundRecorder(const ForegroundRecorder&) = delete;
+    ForegroundRecorder& operator=(const ForegroundRecorder&) = delete;
+    ~ForegroundRecorder();
+    std::set<HWND> Stop();
+
+  private:
+    static DWORD WINAPI Record(void* self);
+    std::set<HWND> m_seen;
+    HANDLE m_stop;
+    HANDLE m_thread;
+};
 
 // UTF-8 text (as the sources hold it) in UTF-16.
 std::wstring Wide(const char* utf8);
