@@ -1,6 +1,7 @@
 // Hooks that the tests set across processes: one refuses to create Vistrel's
 // notice windows (a notice window that cannot be created), one reports every
-// hand-over message in the order the display takes it from its queue.
+// hand-over message in the order the display takes it from its queue, and one
+// refuses the resident program's marker window.
 #include <windows.h>
 
 #include <cwchar>
@@ -43,6 +44,18 @@ extern "C" __declspec(dllexport) LRESULT CALLBACK
             PostMessageW(recorder, WM_APP,
                          static_cast<WPARAM>(GetCurrentProcessId()) << 8 | (message->wParam & 0xFF),
                          message->lParam);
+    }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The marker is the window titled with the resident program's instance GUID.
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    RefuseResidentMarker(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND) {
+        const wchar_t* title = reinterpret_cast<CBT_CREATEWNDW*>(lParam)->lpcs->lpszName;
+        if (title && !IS_INTRESOURCE(title) &&
+            wcscmp(title, L"C462E7D9-D5D1-45b6-ABDE-73B7D5C8F3D3") == 0)
+            return 1;
     }
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }
