@@ -241,30 +241,33 @@ TEST_F(ResidentKeys, LabelLeavesTheForegroundAndTheTypedKeysWithTheUsersWindow) 
 
 TEST_F(ResidentKeys, BoundWebAddressesReachTheWebHandler) {
     const ClassesRegistration webHandler = RegisterWebHandler();
-    // Only the shell library's action expands environment strings, so the
-    // address opened tells the two routes apart.
-    const char stored[] = "http://example.test/%USERNAME%/page";
+    // The shell library's action expands environment strings. (Wine's plain
+    // shell open expands them too, so here the opened address cannot tell
+    // the two routes apart.)
+    const char byHand[] = "http://example.test/%USERNAME%/by-hand";
     char expanded[300] = {};
-    ASSERT_GT(ExpandEnvironmentStringsA(stored, expanded, sizeof expanded), 0u);
-    ASSERT_STRNE(stored, expanded);
+    ASSERT_GT(ExpandEnvironmentStringsA(byHand, expanded, sizeof expanded), 0u);
+    ASSERT_STRNE(byHand, expanded);
     struct Case {
         unsigned code;
         const std::wstring& key;
         DWORD type;
+        const char* stored;
         const char* opened;
         const wchar_t* label;
     } cases[] = {
-        {2, PROG2_KEY, 1, stored, L"Prog 2``0`0`255"},
+        {2, PROG2_KEY, 1, "http://example.test/prog2", "http://example.test/prog2",
+         L"Prog 2``0`0`255"},
         // Type 0 with a command, as a store edited by hand holds it: opened
         // through the shell library's web-address action.
-        {1, PROG1_KEY, 0, expanded, L"Prog 1``0`0`255"},
+        {1, PROG1_KEY, 0, byHand, expanded, L"Prog 1``0`0`255"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         EndNotices();
         ClearFixtureLog(Fixture::WebHandler);
         SetUserDword(c.key, L"Type", c.type);
-        SetUserString(c.key, L"Command", stored);
+        SetUserString(c.key, L"Command", c.stored);
         Keyboard::Press(c.code, 1);
         EXPECT_EQ(c.label, WaitForNoticeParameters());
         EXPECT_TRUE(
