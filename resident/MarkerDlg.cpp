@@ -44,18 +44,17 @@ bool IsModalWindow(HWND window, const OwnWindows& own) {
     return ::GetWindow(window, GW_OWNER) == own.keyService || ::IsWindowVisible(window);
 }
 
+BOOL CALLBACK EndModalWindow(HWND window, LPARAM ownWindows) {
+    if (IsModalWindow(window, *reinterpret_cast<const OwnWindows*>(ownWindows)))
+        ::EndDialog(window, IDCANCEL);
+    return TRUE;
+}
+
 // Each modal window's loop runs inside the key service's, so the program
 // can end only once all of them have ended; an open tray menu likewise.
 void EndModalWindows(const OwnWindows& own) {
     ::EndMenu();
-    ::EnumThreadWindows(
-        ::GetCurrentThreadId(),
-        [](HWND window, LPARAM lParam) -> BOOL {
-            if (IsModalWindow(window, *reinterpret_cast<const OwnWindows*>(lParam)))
-                ::EndDialog(window, IDCANCEL);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&own));
+    ::EnumThreadWindows(::GetCurrentThreadId(), EndModalWindow, reinterpret_cast<LPARAM>(&own));
 }
 
 } // namespace
