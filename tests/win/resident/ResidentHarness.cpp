@@ -271,8 +271,13 @@ bool StopResident(Resident& resident, DWORD timeoutMs) {
     return resident.process.WaitForExit(timeoutMs).has_value();
 }
 
+bool OnShellDesktop() {
+    return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
+}
+
 HWND TrayWindow() {
-    return FindWindowW(L"__winex11_standalone_tray", nullptr);
+    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
+    return taskbar ? taskbar : FindWindowW(L"__winex11_standalone_tray", nullptr);
 }
 
 std::vector<HWND> TrayIconWindows() {
@@ -280,10 +285,14 @@ std::vector<HWND> TrayIconWindows() {
     const HWND tray = TrayWindow();
     if (!tray)
         return icons;
+    // On the shell's taskbar every child but the buttons (Start, one per
+    // window) is an icon of the notification area.
     EnumChildWindows(
         tray,
         [](HWND window, LPARAM lParam) -> BOOL {
-            if (ClassName(window) == L"__winex11_tray_icon" && IsWindowVisible(window))
+            const std::wstring name = ClassName(window);
+            const bool icon = OnShellDesktop() ? name != L"Button" : name == L"__winex11_tray_icon";
+            if (icon && IsWindowVisible(window))
                 reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(window);
             return TRUE;
         },
