@@ -325,7 +325,7 @@ int main(int argc, char** argv) {
     log.Line("stop request: WM_CLOSE with lParam 999 to the window titled with the instance GUID");
     const bool stopped = StopResident(resident);
     log.Check(stopped, "Tarvolt.exe ended");
-    log.Check(TrayIconWindows().empty(), "its tray icon is gone");
+    log.Check(!TrayIconExists(resident.keyService, TRAY_ICON_ID), "its tray icon is gone");
     log.Screenshot("stopped");
     EndProcessesIn(folder);
     log.Line("done: %d screenshot(s), %d failure(s)", log.Shots(), log.Failures());

@@ -271,13 +271,8 @@ bool StopResident(Resident& resident, DWORD timeoutMs) {
     return resident.process.WaitForExit(timeoutMs).has_value();
 }
 
-bool OnShellDesktop() {
-    return FindWindowW(L"Shell_TrayWnd", nullptr) != nullptr;
-}
-
 HWND TrayWindow() {
-    const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    return taskbar ? taskbar : FindWindowW(L"__winex11_standalone_tray", nullptr);
+    return FindWindowW(L"__winex11_standalone_tray", nullptr);
 }
 
 std::vector<HWND> TrayIconWindows() {
@@ -285,14 +280,10 @@ std::vector<HWND> TrayIconWindows() {
     const HWND tray = TrayWindow();
     if (!tray)
         return icons;
-    // On the shell's taskbar every child but the buttons (Start, one per
-    // window) is an icon of the notification area.
     EnumChildWindows(
         tray,
         [](HWND window, LPARAM lParam) -> BOOL {
-            const std::wstring name = ClassName(window);
-            const bool icon = OnShellDesktop() ? name != L"Button" : name == L"__winex11_tray_icon";
-            if (icon && IsWindowVisible(window))
+            if (ClassName(window) == L"__winex11_tray_icon" && IsWindowVisible(window))
                 reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(window);
             return TRUE;
         },

@@ -101,11 +101,7 @@ bool StopResident(Resident& resident, DWORD timeoutMs = 15000);
 // The hidden key-service window of a process: its dialog without a title.
 HWND FindKeyServiceWindow(DWORD processId);
 
-// Whether the session runs on Wine's shell desktop (a taskbar) rather than
-// the bare X screen (Wine's stand-alone tray window).
-bool OnShellDesktop();
-// The icons in the taskbar's notification area or Wine's stand-alone tray
-// window, left to right.
+// The icons in Wine's system tray window, left to right.
 std::vector<HWND> TrayIconWindows();
 HWND TrayWindow();
 // Whether the shell holds an icon for this owner window and id.

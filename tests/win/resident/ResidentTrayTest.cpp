@@ -16,9 +16,8 @@ const wchar_t CONFIG_TITLE[] = L"User Key Configuration";
 const wchar_t ABOUT_TITLE[] = L"About Tarvolt 1.5 ...";
 const UINT WM_SESSION_CHANGE = 0x02B1;
 
-// Wine's stand-alone tray window is moved away from the screen's corner, so
-// a menu that opens with its right edge at the cursor has room to do so. The
-// taskbar stays where the shell put it: menus open upwards from it.
+// The tray window is moved away from the screen's corner, so a menu that
+// opens with its right edge at the cursor has room to do so.
 const POINT TRAY_PLACE = {500, 300};
 
 class ResidentTray : public ResidentTest {
@@ -28,19 +27,17 @@ class ResidentTray : public ResidentTest {
         ASSERT_NE(nullptr, m_resident.keyService) << "the resident program did not start";
         const HWND tray = TrayWindow();
         ASSERT_NE(nullptr, tray) << "no system tray window";
-        const bool moved = !OnShellDesktop();
-        if (moved)
-            SetWindowPos(tray, HWND_TOPMOST, TRAY_PLACE.x, TRAY_PLACE.y, 0, 0,
-                         SWP_NOSIZE | SWP_NOACTIVATE);
+        SetWindowPos(tray, HWND_TOPMOST, TRAY_PLACE.x, TRAY_PLACE.y, 0, 0,
+                     SWP_NOSIZE | SWP_NOACTIVATE);
         ASSERT_TRUE(WaitUntil(
             [&] {
                 const std::vector<HWND> icons = TrayIconWindows();
                 RECT area = {};
                 return icons.size() == 1 && GetWindowRect(icons.front(), &area) &&
-                       (!moved || area.left >= TRAY_PLACE.x);
+                       area.left >= TRAY_PLACE.x;
             },
             5000))
-            << "expected exactly one tray icon, in the tray";
+            << "expected exactly one tray icon, in the moved tray";
         m_icon = TrayIconWindows().front();
     }
     void TearDown() override {
