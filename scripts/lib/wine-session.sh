@@ -42,7 +42,7 @@ wine_session_start() {
 }
 
 # Names the desktop "shell", the size of the screen, for every program the
-# session starts, and waits until its taskbar has taken its place.
+# session starts; explorer puts it up with its taskbar for the first of them.
 wine_session_shell_desktop() {
   local screen=${QX_SCREEN:-1024x768x24}
   local size=${screen%x*}
