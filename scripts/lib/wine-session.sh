@@ -2,6 +2,9 @@
 # persistent wineserver for a whole run.
 #   wine_session_start ROOT [PREFIX]   exports DISPLAY, WINEPREFIX, WINEDEBUG ...
 #   wine_session_stop                  ends wineserver, then the display it started
+# QX_DESKTOP=shell puts every program of the session on Wine's own desktop
+# with its shell (captions, taskbar, notification area) instead of the bare
+# X screen.
 
 wine_session_start() {
   local root=$1
@@ -33,6 +36,18 @@ wine_session_start() {
   wineserver -p
   wine64 wineboot -i >/dev/null 2>&1
   wine_session_configure
+  if [ "${QX_DESKTOP:-}" = shell ]; then
+    wine_session_shell_desktop
+  fi
+}
+
+# Names the desktop "shell", the size of the screen, for every program the
+# session starts; explorer puts it up with its taskbar for the first of them.
+wine_session_shell_desktop() {
+  local screen=${QX_SCREEN:-1024x768x24}
+  local size=${screen%x*}
+  wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+  wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
 }
 
 # Crash dialog off; Korean dialog fonts mapped to Nanum so Hangul has glyphs.

@@ -164,5 +164,8 @@ void SetProgramWindowsVersion(const std::wstring& exeName, const std::wstring& v
 // Saves a picture of the whole test display as <name>.png in the screenshot
 // folder; returns the Unix path, empty when it could not be taken.
 std::string TakeScreenshot(const std::string& name);
+// Saves a picture of the whole display as that PNG file (a Unix path) and
+// returns once it is written.
+bool SaveScreenshot(const std::string& file);
 
 } // namespace qxtest
