@@ -8,10 +8,10 @@ using namespace osdtest;
 
 TEST(OsdWorkArea, NoticeSitsOnTheWorkAreaAboveTheTaskbar) {
     // Wine's explorer keeps a hidden tray window of that class on the bare X
-    // screen too.
+    // screen too, so only a visible one is the taskbar.
     const HWND taskbar = FindWindowW(L"Shell_TrayWnd", nullptr);
-    if (!taskbar || !IsWindowVisible(taskbar))
-        GTEST_SKIP() << "no taskbar: the session runs on the bare X screen";
+    ASSERT_NE(nullptr, taskbar);
+    ASSERT_TRUE(IsWindowVisible(taskbar)) << "no taskbar: the session runs on the bare X screen";
     const RECT bar = WindowRect(taskbar);
     const RECT area = WorkArea();
     ASSERT_LT(area.bottom, GetSystemMetrics(SM_CYSCREEN)) << "the taskbar takes no room";
