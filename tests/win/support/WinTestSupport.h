@@ -146,6 +146,10 @@ void DeleteUserKey(const std::wstring& path);
 bool UserKeyExists(const std::wstring& path);
 void SetUserDword(const std::wstring& path, const std::wstring& name, DWORD value);
 void SetUserString(const std::wstring& path, const std::wstring& name, const std::string& value);
+// Stores the bytes as given, through the ANSI call, as a program would: no zero
+// is added to a string type.
+void SetUserAnsiValue(const std::wstring& path, const std::wstring& name, DWORD type,
+                      const std::string& bytes);
 void SetUserValue(const std::wstring& path, const std::wstring& name, DWORD type,
                   const std::vector<BYTE>& data);
 struct RegistryValue {
