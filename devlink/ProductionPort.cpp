@@ -98,6 +98,8 @@ class CProductionPort final : public IDevicePort {
 } // namespace
 
 IDevicePort& TheDevicePort() {
-    static CProductionPort port;
+    // Never destroyed: at process detach, under the loader lock, the device
+    // set must not go back to SetupAPI.
+    static CProductionPort& port = *new CProductionPort;
     return port;
 }
