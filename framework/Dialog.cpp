@@ -2,6 +2,8 @@
 
 #include <windowsx.h>
 
+#include <utility>
+
 static_assert(qx::kCommandMessage == WM_COMMAND, "message table keys use WM_COMMAND");
 
 extern "C" IMAGE_DOS_HEADER __ImageBase;
@@ -13,6 +15,8 @@ HINSTANCE AfxGetResourceHandle() {
 CDialog::CDialog(UINT templateId, HWND parent) : m_nIDTemplate(templateId), m_hWndParent(parent) {}
 
 CDialog::~CDialog() {
+    if (m_pDeleted)
+        *m_pDeleted = true;
     if (m_hWnd)
         ::DestroyWindow(m_hWnd);
 }
@@ -65,11 +69,27 @@ INT_PTR CALLBACK CDialog::DialogProc(HWND window, UINT message, WPARAM wParam, L
     return handled;
 }
 
+bool CDialog::CallHandler(MessageHandler handler, WPARAM wParam, LPARAM lParam, MsgResult* result) {
+    bool deleted = false;
+    bool* const outer = std::exchange(m_pDeleted, &deleted);
+    *result = (this->*handler)(wParam, lParam);
+    if (deleted) {
+        // Handlers further out on the stack must not touch the object either.
+        if (outer)
+            *outer = true;
+        return false;
+    }
+    m_pDeleted = outer;
+    return true;
+}
+
 INT_PTR CDialog::Dispatch(UINT message, WPARAM wParam, LPARAM lParam) {
     const MessageTable table = GetMessageTable();
     const std::size_t index = qx::FindMessageEntry(table.entries, table.count, message, wParam);
     if (index < table.count) {
-        const MsgResult result = (this->*table.entries[index].handler)(wParam, lParam);
+        MsgResult result;
+        if (!CallHandler(table.entries[index].handler, wParam, lParam, &result))
+            return result.has_value();
         if (!result)
             return FALSE;
         return SetDlgMsgResult(m_hWnd, message, *result);

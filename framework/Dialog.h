@@ -76,6 +76,12 @@ class CDialog {
   private:
     static INT_PTR CALLBACK DialogProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     INT_PTR Dispatch(UINT message, WPARAM wParam, LPARAM lParam);
+    // Calls a handler; false when the object was deleted before it returned
+    // (by code the handler called), and must then be left untouched.
+    bool CallHandler(MessageHandler handler, WPARAM wParam, LPARAM lParam, MsgResult* result);
+
+    // The innermost running handler's flag, which the destructor sets.
+    bool* m_pDeleted = nullptr;
 };
 
 // The module whose resources this copy of the framework loads from: the

@@ -1,5 +1,6 @@
 # Checks that a setup package is a Windows program for the expected machine
-# and prints its size. -D PACKAGE (path), MACHINE (x86 or amd64).
+# and prints its size. -D PACKAGE (path), MACHINE (x86 or amd64), optional
+# LIMIT (bytes) above which it fails.
 if(NOT EXISTS ${PACKAGE})
   message(FATAL_ERROR "no setup package at ${PACKAGE}")
 endif()
@@ -24,3 +25,6 @@ endif()
 file(SIZE ${PACKAGE} size)
 get_filename_component(name ${PACKAGE} NAME)
 message(STATUS "Setup package ${name} (${MACHINE}): ${size} bytes")
+if(LIMIT AND size GREATER LIMIT)
+  message(FATAL_ERROR "${name} is larger than ${LIMIT} bytes")
+endif()

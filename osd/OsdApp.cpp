@@ -2,9 +2,9 @@
 // display, or replace it, or become the display.
 #include "OsdCommandLine.h"
 #include "OsdDlg.h"
+#include "OsdStartLock.h"
 #include "VolumeCommand.h"
 
-#include "framework/Handles.h"
 #include "framework/WinApp.h"
 
 #include <string>
@@ -12,37 +12,9 @@
 namespace {
 
 // How long a copy waits for the running display to take its end request, and
-// for another copy to finish starting.
+// for another copy to finish starting or a display to finish ending.
 constexpr UINT kHandOverTimeout = 5000;
 constexpr DWORD kStartLockTimeout = 10000;
-
-// Held while a copy looks for the running display and, finding none, creates
-// its own: a copy started meanwhile then finds that display and hands its
-// command over instead of showing a second one.
-class CStartLock {
-  public:
-    CStartLock()
-        : m_mutex(::CreateMutexA(nullptr, FALSE,
-                                 (std::string(osd::OSD_INSTANCE_GUID) + " start").c_str())) {
-        if (!m_mutex)
-            return;
-        const DWORD result = ::WaitForSingleObject(m_mutex.get(), kStartLockTimeout);
-        m_bHeld = result == WAIT_OBJECT_0 || result == WAIT_ABANDONED;
-    }
-    CStartLock(const CStartLock&) = delete;
-    CStartLock& operator=(const CStartLock&) = delete;
-    ~CStartLock() { Release(); }
-
-    void Release() {
-        if (m_bHeld)
-            ::ReleaseMutex(m_mutex.get());
-        m_bHeld = false;
-    }
-
-  private:
-    qx::unique_handle m_mutex;
-    bool m_bHeld = false;
-};
 
 class COsdApp : public CWinApp {
   public:
@@ -56,7 +28,7 @@ BOOL COsdApp::InitInstance() {
         return FALSE;
     const osd::VolumeCommand command = osd::ParseVolumeCommand(params->text);
 
-    CStartLock startLock;
+    COsdStartLock startLock(kStartLockTimeout);
     if (const HWND running = ::FindWindowA(nullptr, osd::OSD_INSTANCE_GUID)) {
         if (command.type != osd::OSD_TEXT) {
             ::PostMessageA(running, WM_CLOSE, command.type, static_cast<LPARAM>(command.level));

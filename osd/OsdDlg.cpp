@@ -1,6 +1,7 @@
 #include "OsdDlg.h"
 
 #include "NoticeLayout.h"
+#include "OsdStartLock.h"
 #include "VolumeCommand.h"
 #include "resource.h"
 
@@ -110,13 +111,15 @@ bool COsdDlg::ShowVolume(int type, std::int64_t level) {
     return true;
 }
 
-MsgResult COsdDlg::OnOsdCommand(WPARAM wParam, LPARAM lParam) {
-    // Commands that queued up behind this one are taken together, so a burst
-    // ends on the newest level and other messages are left alone.
-    std::vector<osd::OsdMessage> commands = {{wParam, lParam}};
+void COsdDlg::TakeQueuedCommands(std::vector<osd::OsdMessage>& commands) {
     MSG waiting;
     while (m_hWnd && ::PeekMessageA(&waiting, m_hWnd, WM_CLOSE, WM_CLOSE, PM_REMOVE))
         commands.push_back({waiting.wParam, waiting.lParam});
+}
+
+MsgResult COsdDlg::OnOsdCommand(WPARAM wParam, LPARAM lParam) {
+    std::vector<osd::OsdMessage> commands = {{wParam, lParam}};
+    TakeQueuedCommands(commands);
     // A sent end request may have been served while looking.
     if (!m_hWnd)
         return 0;
@@ -132,7 +135,23 @@ MsgResult COsdDlg::OnOsdCommand(WPARAM wParam, LPARAM lParam) {
 }
 
 MsgResult COsdDlg::OnTimer(WPARAM, LPARAM) {
-    End();
+    // Copies find this display and hand their commands over under the start
+    // lock, so the display ends under it too: a command posted before the
+    // end is in the queue now and is shown, and a copy that comes later
+    // finds no display and shows its notice itself.
+    COsdStartLock lock(0);
+    if (lock.Busy()) {
+        RestartEndTimer(OSD_END_RETRY_TIME);
+        return std::nullopt;
+    }
+    std::vector<osd::OsdMessage> commands;
+    TakeQueuedCommands(commands);
+    if (!m_hWnd)
+        return std::nullopt;
+    const osd::OsdDecision decision = osd::DecideOsdCommands(commands);
+    if (decision.action != osd::OsdAction::ShowVolume ||
+        !ShowVolume(decision.volume.type, decision.volume.level))
+        End();
     return std::nullopt;
 }
 

@@ -4,15 +4,20 @@
 
 #include "OsdCommandLine.h"
 #include "ShapedTextWnd.h"
+#include "VolumeCommand.h"
 
 #include "framework/Dialog.h"
 
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 // The one timer of the main dialog: the notice's time is up.
 constexpr UINT_PTR TIMER_OSD_END = 1000;
+// While a copy is handing a command over, the end waits this long and looks
+// again.
+constexpr UINT OSD_END_RETRY_TIME = 10;
 
 class COsdDlg : public CDialog {
   public:
@@ -36,6 +41,9 @@ class COsdDlg : public CDialog {
     std::unique_ptr<CShapedTextWnd> CreateNoticeWindow();
     void RestartEndTimer(UINT milliseconds);
 
+    // Hand-over messages that queued up behind the one in hand are taken
+    // together, so a burst ends on the newest level; other messages are left.
+    void TakeQueuedCommands(std::vector<osd::OsdMessage>& commands);
     MsgResult OnOsdCommand(WPARAM, LPARAM);
     MsgResult OnTimer(WPARAM, LPARAM);
     MsgResult OnDestroy(WPARAM, LPARAM);

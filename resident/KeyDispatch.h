@@ -48,4 +48,14 @@ inline bool ShouldStartVolumeControl(bool popupOpen, bool volumeWindowExists) {
     return !popupOpen && !volumeWindowExists;
 }
 
+// A pop-up this program started can come up after the close tick: while none
+// is there, the close timer keeps ticking, up to this long after the last
+// volume event.
+constexpr unsigned VOLUME_POPUP_WAIT_MS = 10000;
+
+inline bool ShouldWaitForVolumeControl(bool popupOpen, bool volumeWindowExists,
+                                       unsigned sinceLastVolumeKeyMs) {
+    return popupOpen && !volumeWindowExists && sinceLastVolumeKeyMs < VOLUME_POPUP_WAIT_MS;
+}
+
 } // namespace resident

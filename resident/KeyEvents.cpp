@@ -48,14 +48,21 @@ void CKeyServiceDlg::OnVolumeKey(unsigned keyCode) {
         ::ShellExecuteA(nullptr, "open", VOLUME_CONTROL_PROGRAM, "-t", "", SW_SHOWNORMAL);
         m_bVolumePopupOpen = 1;
     }
+    m_dwLastVolumeKey = ::GetTickCount();
     ::SetTimer(m_hWnd, TIMER_VOLUME_CLOSE, VOLUME_CLOSE_DELAY_MS, nullptr);
 }
 
-// Fires once, a second after the last volume event: a timer left running
-// would close any "Volume Control" the user opens later, every second.
+// A second after the last volume event, and every second after that while
+// the pop-up this program started has yet to come up. It stops once it has
+// closed a window or given up: a timer left running would close any "Volume
+// Control" the user opens later.
 void CKeyServiceDlg::CloseVolumeControl() {
+    const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE);
+    if (resident::ShouldWaitForVolumeControl(m_bVolumePopupOpen != 0, volumeControl != nullptr,
+                                             ::GetTickCount() - m_dwLastVolumeKey))
+        return;
     ::KillTimer(m_hWnd, TIMER_VOLUME_CLOSE);
-    if (const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE)) {
+    if (volumeControl) {
         ::SendMessageTimeoutA(volumeControl, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, VOLUME_CLOSE_WAIT_MS,
                               nullptr);
     }

@@ -59,6 +59,7 @@ class CKeyServiceDlg : public CDialog {
 
     HICON m_hIcon;
     BOOL m_bVolumePopupOpen = 0;
+    DWORD m_dwLastVolumeKey = 0;
     BOOL m_bFirstShow = 1;
     qx::unique_hmenu m_menuTray;
     HMENU m_pTrayPopup = nullptr;

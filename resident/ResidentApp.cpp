@@ -27,7 +27,12 @@ BOOL CResidentApp::InitInstance() {
         return FALSE;
 
     m_pMarkerDlg = std::make_unique<CMarkerDlg>();
-    m_pMarkerDlg->Create(nullptr);
+    // A copy without its marker could be neither found nor stopped.
+    if (!m_pMarkerDlg->Create(nullptr)) {
+        AfxMessageBox(IDS_NO_MARKER_WINDOW, MB_OK | MB_ICONERROR);
+        m_pMarkerDlg.reset();
+        return FALSE;
+    }
     ::UpdateWindow(m_pMarkerDlg->GetSafeHwnd());
     {
         CKeyServiceDlg keyService;

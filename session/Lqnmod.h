@@ -4,8 +4,9 @@
 
 #include <windows.h>
 
+// The library exports these by the names its .def file gives.
 #ifdef LQNMOD_EXPORTS
-#define LQNMOD_API __declspec(dllexport)
+#define LQNMOD_API
 #else
 #define LQNMOD_API __declspec(dllimport)
 #endif

@@ -18,6 +18,10 @@ bool FollowsSessions() {
 
 } // namespace
 
+CSessionLink::~CSessionLink() {
+    static_cast<void>(m_pMonitor.release());
+}
+
 int CSessionLink::Init(HWND clientWindow) {
     if (!clientWindow)
         return 0;
@@ -27,7 +31,11 @@ int CSessionLink::Init(HWND clientWindow) {
     m_pMonitor.reset(new (std::nothrow) CSessionMonitorWindow);
     if (!m_pMonitor)
         return 0;
-    m_pMonitor->Create(nullptr);
+    // Without its window no registration can succeed: no point waiting a minute.
+    if (!m_pMonitor->Create(nullptr)) {
+        m_pMonitor.reset();
+        return 0;
+    }
     ::ShowWindow(m_pMonitor->GetSafeHwnd(), SW_HIDE);
     if (!RegisterMonitor())
         return 0;

@@ -118,8 +118,9 @@ BOOL PlayAudioCd(const char* drive) {
     const std::string registered = ReadAudioCdPlayCommand();
     if (registered.empty())
         return FALSE;
-    ::WinExec(AudioCdPlayCommand(registered, drive).c_str(), SW_SHOWNORMAL);
-    return TRUE;
+    // WinExec reports failure with a code of 31 or less.
+    return ::WinExec(AudioCdPlayCommand(registered, drive).c_str(), SW_SHOWNORMAL) > 31 ? TRUE
+                                                                                        : FALSE;
 }
 
 } // namespace corvix

@@ -20,16 +20,14 @@ namespace {
 // {A9A19853-B63B-4DC4-A657-0CF2DC44D9B2}
 const GUID KEYBOARD_INTERFACE_GUID = {
     0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
-const GUID CONTROL_INTERFACE_GUID = QXSIM_CONTROL_INTERFACE_GUID;
-constexpr char DEVICE_INSTANCE[] = "ROOT\\QXSIMKBD\\0";
+constexpr char DEVICE_INSTANCE[] = "ROOT\\QXSIMKBD\\";
 
-// A prefix still settling after wineboot takes an install without starting
-// the device: each attempt waits for the interface, then installs again.
-constexpr int INSTALL_ATTEMPTS = 4;
+// A prefix still settling after wineboot may take an install without
+// starting the devices: each attempt waits for the interface, then installs
+// again.
+constexpr int INSTALL_ATTEMPTS = 3;
 constexpr DWORD INTERFACE_WAIT_MS = 4000;
-constexpr DWORD SETTLE_TIMEOUT_MS = 30000;
-constexpr DWORD SETTLE_CHECK_MS = 250;
-constexpr DWORD RETRY_PAUSE_MS = 3000;
+constexpr DWORD RETRY_PAUSE_MS = 2000;
 constexpr DWORD INTERFACE_CHECK_MS = 50;
 constexpr std::size_t LOG_RECORDS_PER_REQUEST = 64;
 
@@ -75,10 +73,7 @@ std::optional<std::string> InterfacePath(const GUID& interfaceClass) {
 }
 
 qx::unique_hfile OpenControl() {
-    const auto path = InterfacePath(CONTROL_INTERFACE_GUID);
-    if (!path)
-        return qx::unique_hfile();
-    const HANDLE control = CreateFileA(path->c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
+    const HANDLE control = CreateFileA(QXSIM_CONTROL_PATH, GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                        OPEN_EXISTING, 0, nullptr);
     return qx::unique_hfile(control == INVALID_HANDLE_VALUE ? nullptr : control);
 }
@@ -105,72 +100,21 @@ bool WaitForKeyboard(DWORD timeoutMs) {
     }
 }
 
-struct ServiceManagerTraits {
-    using Type = SC_HANDLE;
-    static SC_HANDLE Invalid() { return nullptr; }
-    static void Close_(SC_HANDLE handle) { CloseServiceHandle(handle); }
-};
-using unique_schandle = qx::unique_any<ServiceManagerTraits>;
-
-// Whether any service of the prefix is still starting or stopping.
-bool ServicesPending(SC_HANDLE manager) {
-    std::vector<BYTE> buffer(64 * 1024);
-    DWORD needed = 0, count = 0, resume = 0;
-    if (!EnumServicesStatusA(manager, SERVICE_DRIVER | SERVICE_WIN32, SERVICE_ACTIVE,
-                             reinterpret_cast<ENUM_SERVICE_STATUSA*>(buffer.data()),
-                             static_cast<DWORD>(buffer.size()), &needed, &count, &resume))
-        return false;
-    const auto* services = reinterpret_cast<const ENUM_SERVICE_STATUSA*>(buffer.data());
-    for (DWORD i = 0; i < count; ++i) {
-        const DWORD state = services[i].ServiceStatus.dwCurrentState;
-        if (state == SERVICE_START_PENDING || state == SERVICE_STOP_PENDING)
-            return true;
-    }
-    return false;
+std::string DeviceInstance(unsigned index) {
+    return DEVICE_INSTANCE + std::to_string(index);
 }
 
-// A new prefix goes on starting services for a while after wineboot; a
-// driver installed meanwhile loads before the plug-and-play manager of its
-// host is ready and never starts. Waits, bounded, until nothing is pending.
-void WaitForServicesToSettle() {
-    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_ENUMERATE_SERVICE));
-    if (!manager)
-        return;
-    const DWORD start = GetTickCount();
-    while (ServicesPending(manager.get()) && GetTickCount() - start < SETTLE_TIMEOUT_MS)
-        Sleep(SETTLE_CHECK_MS);
-}
-
-// Starts the driver's service again, in a new host, after a start that
-// never brought the keyboard up.
-void RestartService() {
-    unique_schandle manager(OpenSCManagerA(nullptr, nullptr, SC_MANAGER_CONNECT));
-    if (!manager)
-        return;
-    unique_schandle service(OpenServiceA(manager.get(), QXSIM_SERVICE_NAME,
-                                         SERVICE_START | SERVICE_STOP | SERVICE_QUERY_STATUS));
-    if (!service)
-        return;
-    SERVICE_STATUS status = {};
-    ControlService(service.get(), SERVICE_CONTROL_STOP, &status);
-    const DWORD start = GetTickCount();
-    while (QueryServiceStatus(service.get(), &status) && status.dwCurrentState != SERVICE_STOPPED &&
-           GetTickCount() - start < SETTLE_TIMEOUT_MS)
-        Sleep(SETTLE_CHECK_MS);
-    StartServiceA(service.get(), 0, nullptr);
-}
-
-// The root-enumerated device the driver is installed on; an existing one is
-// taken as it is.
-bool RegisterDevice() {
+// A root-enumerated device the driver is installed on, one per interface; an
+// existing one is taken as it is.
+bool RegisterDevice(unsigned index) {
     unique_hdevinfo set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
     if (!set)
         return false;
     const GUID noClass = {};
     SP_DEVINFO_DATA device = {};
     device.cbSize = sizeof device;
-    if (!SetupDiCreateDeviceInfoA(set.get(), DEVICE_INSTANCE, &noClass, nullptr, nullptr, 0,
-                                  &device))
+    if (!SetupDiCreateDeviceInfoA(set.get(), DeviceInstance(index).c_str(), &noClass, nullptr,
+                                  nullptr, 0, &device))
         return GetLastError() == ERROR_DEVINST_ALREADY_EXISTS;
     static const char hardwareIds[] = QXSIM_HARDWARE_ID "\0";
     return SetupDiSetDeviceRegistryPropertyA(set.get(), &device, SPDRP_HARDWAREID,
@@ -278,19 +222,16 @@ CommandOutcome InstallDriver(const std::string& infPath) {
         return Failed("no driver INF at " + infPath + "\n");
     if (OpenControl() && KeyboardInterfacePresent())
         return Done("already installed\n");
-    WaitForServicesToSettle();
     for (int attempt = 1; attempt <= INSTALL_ATTEMPTS; ++attempt) {
         if (attempt > 1)
             Sleep(RETRY_PAUSE_MS);
-        if (!RegisterDevice())
-            return Failed(ErrorText("registering the device " QXSIM_HARDWARE_ID));
+        for (unsigned index = 0; index < QXSIM_MAX_INTERFACES; ++index)
+            if (!RegisterDevice(index))
+                return Failed(ErrorText("registering the device " QXSIM_HARDWARE_ID));
         BOOL reboot = FALSE;
         if (!UpdateDriverForPlugAndPlayDevicesA(nullptr, QXSIM_HARDWARE_ID, infPath.c_str(),
                                                 INSTALLFLAG_FORCE, &reboot))
             return Failed(ErrorText("installing the driver"));
-        if (WaitForKeyboard(INTERFACE_WAIT_MS))
-            return Done("installed\n");
-        RestartService();
         if (WaitForKeyboard(INTERFACE_WAIT_MS))
             return Done("installed\n");
     }
@@ -299,13 +240,19 @@ CommandOutcome InstallDriver(const std::string& infPath) {
 
 CommandOutcome RemoveDriver() {
     unique_hdevinfo set(SetupDiCreateDeviceInfoList(nullptr, nullptr));
-    SP_DEVINFO_DATA device = {};
-    device.cbSize = sizeof device;
-    if (!set || !SetupDiOpenDeviceInfoA(set.get(), DEVICE_INSTANCE, nullptr, 0, &device))
-        return Failed("no keyboard device is installed\n");
-    if (!SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device))
-        return Failed(ErrorText("removing the device"));
-    return Done("removed\n");
+    if (!set)
+        return Failed(ErrorText("listing the devices"));
+    unsigned removed = 0;
+    for (unsigned index = 0; index < QXSIM_MAX_INTERFACES; ++index) {
+        SP_DEVINFO_DATA device = {};
+        device.cbSize = sizeof device;
+        if (!SetupDiOpenDeviceInfoA(set.get(), DeviceInstance(index).c_str(), nullptr, 0, &device))
+            continue;
+        if (!SetupDiCallClassInstaller(DIF_REMOVE, set.get(), &device))
+            return Failed(ErrorText("removing the device"));
+        ++removed;
+    }
+    return removed > 0 ? Done("removed\n") : Failed("no keyboard device is installed\n");
 }
 
 CommandOutcome Execute(const SimulatorCommand& command) {

@@ -7,18 +7,16 @@
 
 #define QXSIM_SERVICE_NAME "qxsimkbd"
 #define QXSIM_HARDWARE_ID "root\\qxsimkbd"
-/* The driver's own interface class for the tool, on the keyboard's device;
- * it stays while the keyboard is unplugged.
- * {5E1B7C2A-3F4D-4A8B-9C61-2D7E0F3A8B14} */
-#define QXSIM_CONTROL_INTERFACE_GUID                                                               \
-    {                                                                                              \
-        0x5E1B7C2A, 0x3F4D, 0x4A8B, {                                                              \
-            0x9C, 0x61, 0x2D, 0x7E, 0x0F, 0x3A, 0x8B, 0x14                                         \
-        }                                                                                          \
-    }
+/* The control device, made by the driver at entry; it stays while the
+ * keyboard is unplugged. */
+#define QXSIM_CONTROL_DEVICE L"\\Device\\QxSimKeyboard"
+#define QXSIM_CONTROL_LINK L"\\??\\QxSimKeyboard"
+#define QXSIM_CONTROL_PATH "\\\\.\\QxSimKeyboard"
 
 #define QXSIM_PACKET_SIZE 400
-#define QXSIM_MAX_INTERFACES 8
+/* One root device per interface: the keyboard's interfaces carry no
+ * reference strings, which Wine does not enable. */
+#define QXSIM_MAX_INTERFACES 4
 #define QXSIM_MAX_DELAY_MS 60000
 #define QXSIM_MAX_QUEUED 4096
 #define QXSIM_MAX_FAULTS 32

@@ -1,9 +1,9 @@
 /* The simulated QX-310 keyboard's kernel driver, never shipped. It is the
- * function driver of the root-enumerated device root\qxsimkbd: it publishes
- * the keyboard's device interface and answers the device link's command
- * packets the way the keyboard would, and a second interface of its own lets
- * KeyboardSim queue key events, unplug the keyboard, inject faults and delays
- * and read the request log. */
+ * function driver of the root-enumerated devices root\qxsimkbd\0 to \3, one
+ * device interface of the keyboard each, and answers the device link's
+ * command packets the way the keyboard would. A control device of its own
+ * lets KeyboardSim queue key events, unplug the keyboard, inject faults and
+ * delays and read the request log. */
 #include <ntddk.h>
 
 #include "KeyboardControl.h"
@@ -16,21 +16,12 @@
 
 static const GUID KEYBOARD_INTERFACE_GUID = {
     0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
-static const GUID CONTROL_INTERFACE_GUID = QXSIM_CONTROL_INTERFACE_GUID;
-
-/* Marks a handle opened through the control interface. */
-#define CONTROL_HANDLE ((PVOID)(ULONG_PTR)-1)
-
-/* The interfaces of one keyboard, told apart by their reference strings;
- * the first has none. */
-static const WCHAR* const INTERFACE_REFERENCES[QXSIM_MAX_INTERFACES] = {NULL, L"1", L"2", L"3",
-                                                                        L"4", L"5", L"6", L"7"};
-
+/* One root device of the keyboard and its interface. */
 typedef struct KEYBOARD_DEVICE {
     PDEVICE_OBJECT lower;
-    UNICODE_STRING links[QXSIM_MAX_INTERFACES];
-    BOOLEAN enabled[QXSIM_MAX_INTERFACES];
-    UNICODE_STRING controlLink;
+    UNICODE_STRING link;
+    ULONG index; /* the device instance number: the interface's place */
+    BOOLEAN enabled;
     BOOLEAN started;
 } KEYBOARD_DEVICE;
 
@@ -43,7 +34,8 @@ typedef struct FAULT {
 /* All the keyboard's state, under one spin lock. */
 typedef struct KEYBOARD_STATE {
     KSPIN_LOCK lock;
-    PDEVICE_OBJECT keyboard; /* the function device object, once added */
+    PDEVICE_OBJECT control;
+    PDEVICE_OBJECT keyboards[QXSIM_MAX_INTERFACES]; /* by index, once added */
     BOOLEAN plugged;
     ULONG interfaces;
     ULONG plugIn; /* counts unplugs, so handles opened before one stay dead */
@@ -265,21 +257,21 @@ static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
 }
 
 static VOID SetInterfaceStates(void) {
-    KEYBOARD_DEVICE* device;
     ULONG i, wanted;
     KIRQL irql;
-    if (!g_state.keyboard)
-        return;
-    device = (KEYBOARD_DEVICE*)g_state.keyboard->DeviceExtension;
     KeAcquireSpinLock(&g_state.lock, &irql);
-    wanted = g_state.plugged && device->started ? g_state.interfaces : 0;
+    wanted = g_state.plugged ? g_state.interfaces : 0;
     KeReleaseSpinLock(&g_state.lock, irql);
     for (i = 0; i < QXSIM_MAX_INTERFACES; ++i) {
-        const BOOLEAN enable = i < wanted;
-        if (!device->links[i].Buffer || device->enabled[i] == enable)
+        KEYBOARD_DEVICE* device;
+        BOOLEAN enable;
+        if (!g_state.keyboards[i])
             continue;
-        if (NT_SUCCESS(IoSetDeviceInterfaceState(&device->links[i], enable)))
-            device->enabled[i] = enable;
+        device = (KEYBOARD_DEVICE*)g_state.keyboards[i]->DeviceExtension;
+        enable = device->started && i < wanted;
+        if (device->enabled != enable &&
+            NT_SUCCESS(IoSetDeviceInterfaceState(&device->link, enable)))
+            device->enabled = enable;
     }
 }
 
@@ -426,54 +418,26 @@ static NTSTATUS ControlRequest(PIRP irp, PIO_STACK_LOCATION stack) {
     return status;
 }
 
-static BOOLEAN IsControlHandle(const FILE_OBJECT* file) {
-    return file && file->FsContext2 == CONTROL_HANDLE;
-}
-
 static NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    (void)deviceObject;
-    if (IsControlHandle(stack->FileObject))
+    if (deviceObject == g_state.control)
         return ControlRequest(irp, stack);
     return KeyboardRequest(irp, stack);
-}
-
-static WCHAR LastNameCharacter(const FILE_OBJECT* file) {
-    const UNICODE_STRING* name = &file->FileName;
-    if (!name->Buffer || name->Length < sizeof(WCHAR))
-        return 0;
-    return name->Buffer[name->Length / sizeof(WCHAR) - 1];
-}
-
-/* The control interface's reference string is "c". */
-static BOOLEAN OpenedForControl(const FILE_OBJECT* file) {
-    const WCHAR last = LastNameCharacter(file);
-    return last == L'c' || last == L'C';
-}
-
-/* The interface a handle was opened through, from its reference string:
- * "1" to "7", or none for the first. */
-static ULONG InterfaceOpened(const FILE_OBJECT* file) {
-    const WCHAR last = LastNameCharacter(file);
-    return last >= L'1' && last < L'0' + QXSIM_MAX_INTERFACES ? (ULONG)(last - L'0') : 0;
 }
 
 /* Counts and logs opening and closing; cleanup needs nothing. */
 static NTSTATUS DispatchCreateClose(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     KIRQL irql;
-    (void)deviceObject;
-    if (stack->MajorFunction == IRP_MJ_CREATE && OpenedForControl(stack->FileObject)) {
-        stack->FileObject->FsContext2 = CONTROL_HANDLE;
-    } else if (!IsControlHandle(stack->FileObject)) {
+    if (deviceObject != g_state.control) {
+        const KEYBOARD_DEVICE* device = (const KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
         KeAcquireSpinLock(&g_state.lock, &irql);
         if (stack->MajorFunction == IRP_MJ_CREATE) {
             const ULONG connection = ++g_state.lastConnection;
             stack->FileObject->FsContext = (PVOID)(ULONG_PTR)connection;
             stack->FileObject->FsContext2 = (PVOID)(ULONG_PTR)g_state.plugIn;
             ++g_state.open;
-            NewRecord(QXSIM_RECORD_OPEN, connection)->interfaceIndex =
-                InterfaceOpened(stack->FileObject);
+            NewRecord(QXSIM_RECORD_OPEN, connection)->interfaceIndex = device->index;
         } else if (stack->MajorFunction == IRP_MJ_CLOSE) {
             if (g_state.open > 0)
                 --g_state.open;
@@ -507,28 +471,29 @@ static NTSTATUS PassDownAndWait(KEYBOARD_DEVICE* device, PIRP irp) {
     return status;
 }
 
-static VOID FreeLinks(KEYBOARD_DEVICE* device) {
-    ULONG i;
-    for (i = 0; i < QXSIM_MAX_INTERFACES; ++i)
-        RtlFreeUnicodeString(&device->links[i]);
-    RtlFreeUnicodeString(&device->controlLink);
-}
-
 static VOID RemoveKeyboard(PDEVICE_OBJECT deviceObject) {
     KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
-    device->started = FALSE;
-    SetInterfaceStates();
-    if (device->controlLink.Buffer)
-        IoSetDeviceInterfaceState(&device->controlLink, FALSE);
-    FreeLinks(device);
-    g_state.keyboard = NULL;
+    if (device->enabled)
+        IoSetDeviceInterfaceState(&device->link, FALSE);
+    RtlFreeUnicodeString(&device->link);
+    g_state.keyboards[device->index] = NULL;
     IoDetachDevice(device->lower);
     IoDeleteDevice(deviceObject);
+}
+
+/* The control device has no device below; its plug-and-play and power
+ * requests end here. */
+static NTSTATUS RefuseRequest(PIRP irp) {
+    const NTSTATUS status = irp->IoStatus.Status;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
 }
 
 static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
     KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
     NTSTATUS status;
+    if (deviceObject == g_state.control)
+        return RefuseRequest(irp);
     switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
     case IRP_MN_START_DEVICE:
         status = PassDownAndWait(device, irp);
@@ -538,8 +503,6 @@ static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
         if (NT_SUCCESS(status)) {
             device->started = TRUE;
             SetInterfaceStates();
-            if (device->controlLink.Buffer)
-                IoSetDeviceInterfaceState(&device->controlLink, TRUE);
         }
         CompleteRequest(irp, status, irp->IoStatus.Information);
         return status;
@@ -558,47 +521,95 @@ static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
 static NTSTATUS DispatchPower(PDEVICE_OBJECT deviceObject, PIRP irp) {
     KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
     PoStartNextPowerIrp(irp);
+    if (deviceObject == g_state.control)
+        return RefuseRequest(irp);
     IoSkipCurrentIrpStackLocation(irp);
     return PoCallDriver(device->lower, irp);
+}
+
+/* The device instance number in an interface's link
+ * \??\root#qxsimkbd#<number>#{class}, or QXSIM_MAX_INTERFACES if none. */
+static ULONG InstanceNumber(const UNICODE_STRING* link) {
+    const ULONG length = link->Length / sizeof(WCHAR);
+    ULONG i, hashes = 0, number = 0, digits = 0;
+    for (i = 0; i < length && hashes < 3; ++i) {
+        const WCHAR c = link->Buffer[i];
+        if (c == L'#')
+            ++hashes;
+        else if (hashes == 2 && c >= L'0' && c <= L'9' && digits < 4) {
+            number = number * 10 + (ULONG)(c - L'0');
+            ++digits;
+        }
+    }
+    return hashes == 3 && digits > 0 && number < QXSIM_MAX_INTERFACES ? number
+                                                                      : QXSIM_MAX_INTERFACES;
 }
 
 static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     PDEVICE_OBJECT deviceObject;
     KEYBOARD_DEVICE* device;
-    UNICODE_STRING reference;
-    ULONG i;
     NTSTATUS status = IoCreateDevice(driver, sizeof(KEYBOARD_DEVICE), NULL, FILE_DEVICE_KEYBOARD, 0,
                                      FALSE, &deviceObject);
     if (!NT_SUCCESS(status))
         return status;
     device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
     RtlZeroMemory(device, sizeof *device);
-    for (i = 0; i < QXSIM_MAX_INTERFACES; ++i) {
-        RtlInitUnicodeString(&reference, INTERFACE_REFERENCES[i]);
-        IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID,
-                                  INTERFACE_REFERENCES[i] ? &reference : NULL, &device->links[i]);
+    status = IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID, NULL, &device->link);
+    device->index = NT_SUCCESS(status) ? InstanceNumber(&device->link) : QXSIM_MAX_INTERFACES;
+    if (device->index == QXSIM_MAX_INTERFACES || g_state.keyboards[device->index]) {
+        RtlFreeUnicodeString(&device->link);
+        IoDeleteDevice(deviceObject);
+        return STATUS_INVALID_DEVICE_REQUEST;
     }
-    RtlInitUnicodeString(&reference, L"c");
-    IoRegisterDeviceInterface(pdo, &CONTROL_INTERFACE_GUID, &reference, &device->controlLink);
     device->lower = IoAttachDeviceToDeviceStack(deviceObject, pdo);
     if (!device->lower) {
-        FreeLinks(device);
+        RtlFreeUnicodeString(&device->link);
         IoDeleteDevice(deviceObject);
         return STATUS_NO_SUCH_DEVICE;
     }
     deviceObject->Flags |= DO_BUFFERED_IO;
     deviceObject->Flags &= ~DO_DEVICE_INITIALIZING;
-    g_state.keyboard = deviceObject;
+    g_state.keyboards[device->index] = deviceObject;
     return STATUS_SUCCESS;
 }
 
+static VOID FreeState(void) {
+    if (g_state.replies)
+        ExFreePoolWithTag(g_state.replies, POOL_TAG);
+    if (g_state.log)
+        ExFreePoolWithTag(g_state.log, POOL_TAG);
+}
+
 static VOID DriverUnload(PDRIVER_OBJECT driver) {
+    UNICODE_STRING link;
     (void)driver;
-    ExFreePoolWithTag(g_state.replies, POOL_TAG);
-    ExFreePoolWithTag(g_state.log, POOL_TAG);
+    RtlInitUnicodeString(&link, QXSIM_CONTROL_LINK);
+    IoDeleteSymbolicLink(&link);
+    IoDeleteDevice(g_state.control);
+    FreeState();
+}
+
+/* The control device KeyboardSim opens by its link. */
+static NTSTATUS CreateControlDevice(PDRIVER_OBJECT driver) {
+    UNICODE_STRING name, link;
+    NTSTATUS status;
+    RtlInitUnicodeString(&name, QXSIM_CONTROL_DEVICE);
+    RtlInitUnicodeString(&link, QXSIM_CONTROL_LINK);
+    status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_state.control);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = IoCreateSymbolicLink(&link, &name);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(g_state.control);
+        return status;
+    }
+    g_state.control->Flags |= DO_BUFFERED_IO;
+    g_state.control->Flags &= ~DO_DEVICE_INITIALIZING;
+    return STATUS_SUCCESS;
 }
 
 NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
+    NTSTATUS status;
     (void)registryPath;
     KeInitializeSpinLock(&g_state.lock);
     g_state.plugged = TRUE;
@@ -610,10 +621,7 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     g_state.log =
         ExAllocatePoolWithTag(NonPagedPool, QXSIM_LOG_LIMIT * sizeof(QXSIM_RECORD), POOL_TAG);
     if (!g_state.replies || !g_state.log) {
-        if (g_state.replies)
-            ExFreePoolWithTag(g_state.replies, POOL_TAG);
-        if (g_state.log)
-            ExFreePoolWithTag(g_state.log, POOL_TAG);
+        FreeState();
         return STATUS_INSUFFICIENT_RESOURCES;
     }
     driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
@@ -624,5 +632,8 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     driver->MajorFunction[IRP_MJ_POWER] = DispatchPower;
     driver->DriverExtension->AddDevice = AddDevice;
     driver->DriverUnload = DriverUnload;
-    return STATUS_SUCCESS;
+    status = CreateControlDevice(driver);
+    if (!NT_SUCCESS(status))
+        FreeState();
+    return status;
 }

@@ -2,6 +2,8 @@
 // simulated keyboard's driver. Plain logic.
 #pragma once
 
+#include "KeyboardControl.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -9,7 +11,7 @@
 
 namespace simkeyboard {
 
-constexpr unsigned MAX_INTERFACES = 8;
+constexpr unsigned MAX_INTERFACES = QXSIM_MAX_INTERFACES;
 constexpr std::uint32_t MAX_DELAY_MS = 60000;
 constexpr std::size_t MAX_REPLY_BYTES = 400;
 // Win32 errors are 16-bit values; the driver hands each back as a status.

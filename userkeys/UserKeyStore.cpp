@@ -34,7 +34,7 @@ BOOL UserKeyStore::WriteEntry(const UserKeyEntry& entry) const {
     const qx::unique_hkey key = OpenKey(EntrySubpath(entry));
     if (!key)
         return FALSE;
-    const DWORD type = entry.command.empty() ? USERKEY_NONE : static_cast<DWORD>(entry.type);
+    const DWORD type = static_cast<DWORD>(entry.type);
     ::RegSetValueExA(key.get(), "Type", 0, REG_DWORD, reinterpret_cast<const BYTE*>(&type),
                      sizeof type);
     const LONG stored = ::RegSetValueExA(key.get(), "Command", 0, REG_SZ,
@@ -57,8 +57,9 @@ BOOL UserKeyStore::ReadEntry(UserKeyEntry& entry) const {
         return WriteEntry(entry);
     }
     entry.type = TypeFromValue(buffer.data(), size);
-    const bool commandRead = QueryValue(key.get(), "Command", buffer, size, valueType);
-    entry.command =
-        commandRead && valueType == REG_SZ ? CommandFromValue(buffer.data(), size) : std::string();
+    // An expandable string is taken as the text it is, unexpanded.
+    const bool commandRead = QueryValue(key.get(), "Command", buffer, size, valueType) &&
+                             (valueType == REG_SZ || valueType == REG_EXPAND_SZ);
+    entry.command = commandRead ? CommandFromValue(buffer.data(), size) : std::string();
     return TRUE;
 }

@@ -26,7 +26,7 @@ class UserKeyStore {
     // write's.
     BOOL ReadEntry(UserKeyEntry& entry) const;
 
-    // Stores type and command; 1 when "Command" was stored. An empty command
-    // is stored with type USERKEY_NONE, so no key is bound to nothing.
+    // Stores the entry's own type and its command; 1 when "Command" was
+    // stored. Turning an empty command into USERKEY_NONE is the editor's rule.
     BOOL WriteEntry(const UserKeyEntry& entry) const;
 };

@@ -14,10 +14,15 @@ std::int32_t TypeFromValue(const unsigned char* bytes, std::size_t size) {
 }
 
 std::string CommandFromValue(const unsigned char* bytes, std::size_t size) {
-    const std::size_t readable = std::min(size, USERKEY_MAX_COMMAND);
-    const void* zero = std::memchr(bytes, 0, readable);
-    const std::size_t length = zero ? static_cast<const unsigned char*>(zero) - bytes : readable;
-    return std::string(reinterpret_cast<const char*>(bytes), length);
+    const std::size_t readable = std::min(size, USERKEY_VALUE_BUFFER);
+    if (const void* zero = std::memchr(bytes, 0, readable))
+        return std::string(reinterpret_cast<const char*>(bytes),
+                           static_cast<const unsigned char*>(zero) - bytes);
+    // A full buffer without a zero may go on past it, and a cut could end
+    // inside a double-byte character: such a command reads as empty.
+    if (readable == USERKEY_VALUE_BUFFER)
+        return std::string();
+    return std::string(reinterpret_cast<const char*>(bytes), readable);
 }
 
 bool CommandFitsStore(const std::string& command) {

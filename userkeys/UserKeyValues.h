@@ -10,7 +10,7 @@
 std::int32_t TypeFromValue(const unsigned char* bytes, std::size_t size);
 
 // "Command": the text up to its first zero byte. A value that fills the read
-// buffer without a zero is cut so that the text ends inside the buffer.
+// buffer without a zero cannot be read whole and gives the empty text.
 std::string CommandFromValue(const unsigned char* bytes, std::size_t size);
 
 // Whether a command can be stored and read back whole.

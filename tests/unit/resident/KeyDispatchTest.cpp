@@ -37,6 +37,27 @@ TEST(ResidentKeyDispatch, OnlyCodes12And15AreVolumeKeys) {
     }
 }
 
+TEST(ResidentKeyDispatch, CloseTimerWaitsBoundedOnlyForAPopupOfItsOwnThatIsNotUpYet) {
+    struct Case {
+        bool popupOpen;
+        bool windowExists;
+        unsigned sinceLastKeyMs;
+        bool wait;
+    } cases[] = {
+        {true, false, 1000, true},                                // started, not up yet
+        {true, false, 9999, true},   {true, false, 10000, false}, // never came up: give up
+        {true, true, 1000, false},                                // up: close it
+        {false, false, 1000, false},                              // nothing of ours to wait for
+        {false, true, 1000, false},                               // someone else's: close it
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(::testing::Message()
+                     << c.popupOpen << c.windowExists << " " << c.sinceLastKeyMs);
+        EXPECT_EQ(c.wait,
+                  ShouldWaitForVolumeControl(c.popupOpen, c.windowExists, c.sinceLastKeyMs));
+    }
+}
+
 TEST(ResidentKeyDispatch, UserKeyRouteFollowsTheCommandFirstThenTheType) {
     struct Case {
         int type;

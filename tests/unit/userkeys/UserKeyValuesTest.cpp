@@ -38,7 +38,7 @@ Bytes TextBytes(const std::string& text, bool withZero) {
     return bytes;
 }
 
-TEST(UserKeyValues, CommandEndsAtItsZeroAndInsideTheReadBuffer) {
+TEST(UserKeyValues, CommandEndsAtItsZeroOrIsEmptyWhenItFillsTheReadBuffer) {
     const std::string longest(USERKEY_MAX_COMMAND, 'a');
     const struct {
         const char* label;
@@ -51,7 +51,7 @@ TEST(UserKeyValues, CommandEndsAtItsZeroAndInsideTheReadBuffer) {
         {"text stored without its zero", TextBytes("C:\\a.exe", false), "C:\\a.exe"},
         {"stops at the first zero", TextBytes(std::string("ab\0cd", 5), true), "ab"},
         {"longest readable text fills the buffer", TextBytes(longest, true), longest},
-        {"full buffer without a zero is cut", TextBytes(longest + "b", false), longest},
+        {"full buffer without a zero reads as empty", TextBytes(longest + "b", false), ""},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);

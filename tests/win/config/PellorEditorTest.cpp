@@ -39,6 +39,7 @@ TEST_F(PellorEditor, OpensInTheModeOfTheStoredType) {
         {"web address", 1, "http://example.com", kUrl, L"http://example.com"},
         {"program", 2, "C:\\Tools\\tool.exe", kProgram, L"C:\\Tools\\tool.exe"},
         {"not set", 0, "", kUrl, L"http://"},
+        {"web address left empty", 1, "", kUrl, L""},
         {"unknown type", 9, "C:\\Tools\\tool.exe", kUrl, L"http://"},
     };
     for (const auto& c : cases) {

@@ -65,9 +65,17 @@ TEST_F(PellorMainDialog, ShowsEachKeysCommandAndCreatesMissingKeys) {
     ExpectKey(1, 7, "C:\\Tools\\odd type.exe"); // nothing was written
 }
 
+// Apply writes both keys, the unchanged one with the dialog's value even when
+// the registry changed meanwhile; an expandable command is kept as its text.
 TEST_F(PellorMainDialog, ModifyBindsANewKeyToHttpAndApplyStoresBothKeys) {
+    const std::string expandable = "%ProgramFiles%\\Tool\\tool.exe";
+    SetUserDword(KeyPath(1), L"Type", 2);
+    SetUserAnsiValue(KeyPath(1), L"Command", REG_EXPAND_SZ, expandable + '\0');
     PellorRun run = StartPellor();
     ASSERT_NE(nullptr, run.main);
+    EXPECT_EQ(std::wstring(expandable.begin(), expandable.end()),
+              DialogItemText(run.main, kProg1Command + 1));
+    StoreKey(1, 1, "http://changed.meanwhile");
     ChangeFirstKey(run);
     EXPECT_TRUE(IsEnabled(run.main, kApply));
     ExpectKey(0, 0, ""); // nothing is written before Apply
@@ -75,7 +83,7 @@ TEST_F(PellorMainDialog, ModifyBindsANewKeyToHttpAndApplyStoresBothKeys) {
     ClickButton(run.main, kApply);
     ASSERT_TRUE(WaitUntil([&] { return !IsEnabled(run.main, kApply); }, kUiWait));
     ExpectKey(0, 1, "http://");
-    ExpectKey(1, 0, "");
+    ExpectKey(1, 2, expandable);
 
     MessageBoxWatcher watcher(kCaption, IDCANCEL);
     ClickButton(run.main, IDOK);

@@ -4,31 +4,15 @@
 
 #include <gtest/gtest.h>
 
-#include <set>
-
 using namespace osdtest;
+using qxtest::ForegroundRecorder;
 using qxtest::Process;
+using qxtest::TypeText;
 using qxtest::WaitUntil;
 
 namespace {
 
 constexpr DWORD kAppearTimeout = 30000;
-
-// Keys as the keyboard would send them to whichever window has the focus.
-void TypeText(const std::wstring& text) {
-    std::vector<INPUT> inputs;
-    for (const wchar_t c : text) {
-        INPUT key = {};
-        key.type = INPUT_KEYBOARD;
-        key.ki.wScan = c;
-        key.ki.dwFlags = KEYEVENTF_UNICODE;
-        inputs.push_back(key);
-        key.ki.dwFlags |= KEYEVENTF_KEYUP;
-        inputs.push_back(key);
-    }
-    ASSERT_EQ(inputs.size(),
-              SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)));
-}
 
 // A left click at a point of the screen, as the mouse would make it.
 void ClickAt(POINT point) {
@@ -40,38 +24,6 @@ void ClickAt(POINT point) {
     buttons[1].mi.dwFlags = MOUSEEVENTF_LEFTUP;
     ASSERT_EQ(2u, SendInput(2, buttons, sizeof(INPUT)));
 }
-
-// Every window that was in the foreground while it ran, sampled every 5 ms.
-class ForegroundRecorder {
-  public:
-    ForegroundRecorder()
-        : m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
-          m_thread(CreateThread(nullptr, 0, Record, this, 0, nullptr)) {}
-    ForegroundRecorder(const ForegroundRecorder&) = delete;
-    ForegroundRecorder& operator=(const ForegroundRecorder&) = delete;
-    ~ForegroundRecorder() {
-        Stop();
-        CloseHandle(m_thread);
-        CloseHandle(m_stop);
-    }
-    std::set<HWND> Stop() {
-        SetEvent(m_stop);
-        WaitForSingleObject(m_thread, 5000);
-        return m_seen;
-    }
-
-  private:
-    static DWORD WINAPI Record(void* self) {
-        auto* recorder = static_cast<ForegroundRecorder*>(self);
-        do {
-            recorder->m_seen.insert(GetForegroundWindow());
-        } while (WaitForSingleObject(recorder->m_stop, 5) == WAIT_TIMEOUT);
-        return 0;
-    }
-    std::set<HWND> m_seen;
-    HANDLE m_stop;
-    HANDLE m_thread;
-};
 
 TEST(OsdFocus, KeysTypedWhileNoticesAreUpReachTheUsersWindow) {
     Process typist = qxtest::StartProcess(qxtest::TestBinPath(L"OsdTypist.exe"));

@@ -3,7 +3,11 @@
 // at once.
 #include "OsdTestSupport.h"
 
+#include "framework/Handles.h"
+
 #include <gtest/gtest.h>
+
+#include <cstdio>
 
 using namespace osdtest;
 using qxtest::Process;
@@ -122,6 +126,66 @@ TEST(OsdHandOver, BurstOfQueuedCommandsEndsOnTheNewest) {
     ASSERT_TRUE(display.WaitForExit(5000).has_value());
     EXPECT_EQ(L"Volume Down", lastLabel);
     EXPECT_EQ(Strokes(7), lastBar);
+}
+
+// The visible bar of this level, of whichever process shows it, waited for.
+HWND WaitForBar(int level, DWORD timeoutMs) {
+    HWND bar = nullptr;
+    WaitUntil(
+        [&] {
+            bar = FindWindowW(nullptr, Strokes(level).c_str());
+            return bar && IsWindowVisible(bar);
+        },
+        timeoutMs);
+    return bar && IsWindowVisible(bar) ? bar : nullptr;
+}
+
+// Each copy starts as the running display's time runs out: the hook signals
+// the end timer and holds the display a moment before it acts, so copies
+// meet a display that is about to close, or none. Whichever happens, the
+// copy's level is what the screen shows.
+TEST(OsdHandOver, LastLevelOfABurstTimedAcrossTheEndIsAlwaysShown) {
+    constexpr int kRuns = 200;
+    constexpr std::size_t kLostEnough = 5;
+    const qx::unique_handle ending(CreateEventW(nullptr, TRUE, FALSE, L"QX test display ending"));
+    ASSERT_TRUE(ending);
+    GlobalHook slowEnd(WH_GETMESSAGE, "SlowDisplayEnd");
+    ASSERT_TRUE(slowEnd);
+
+    Process display = StartVistrel(L"{VOLUP:1}");
+    ASSERT_NE(nullptr, WaitForBar(1, kAppearTimeout));
+    std::vector<int> lostRuns;
+    int handedOver = 0;
+    int shownByCopy = 0;
+    const DWORD startedAt = GetTickCount();
+    for (int run = 0; run < kRuns && lostRuns.size() < kLostEnough; ++run) {
+        const int level = 2 + run % 59;
+        ResetEvent(ending.get());
+        ASSERT_TRUE(
+            WaitUntil([&] { return WaitForSingleObject(ending.get(), 0) == WAIT_OBJECT_0; }, 10000))
+            << "the display did not end in run " << run;
+        Process copy = StartVistrel(L"{VOLUP:" + std::to_wstring(level) + L"}");
+        const HWND bar = WaitForBar(level, 5000);
+        if (!bar) {
+            lostRuns.push_back(run);
+            display = StartVistrel(L"{VOLUP:1}");
+            ASSERT_NE(nullptr, WaitForBar(1, kAppearTimeout));
+            continue;
+        }
+        DWORD owner = 0;
+        GetWindowThreadProcessId(bar, &owner);
+        if (owner == copy.Id()) {
+            display = std::move(copy);
+            ++shownByCopy;
+        } else {
+            ++handedOver;
+        }
+    }
+    std::printf("%lu ms: %d handed over, %d shown by their copy, %zu lost\n",
+                GetTickCount() - startedAt, handedOver, shownByCopy, lostRuns.size());
+    EXPECT_TRUE(lostRuns.empty()) << "final levels never reached the screen, first in run "
+                                  << lostRuns.front();
+    EXPECT_TRUE(display.WaitForExit(10000).has_value());
 }
 
 TEST(OsdHandOver, MuteCommandLeavesTheRunningDisplayAlone) {

@@ -23,7 +23,7 @@ struct TextNoticeCase {
     const char* screenshot;
 };
 
-void CheckTextNotice(const TextNoticeCase& c) {
+void CheckTextNotice(const TextNoticeCase& c, const qxtest::Environment& language = {}) {
     const RECT area = WorkArea();
     const GlyphRaster raster(c.text, c.font);
     const int top = area.bottom - raster.Cell().cy;
@@ -33,7 +33,7 @@ void CheckTextNotice(const TextNoticeCase& c) {
     for (const POINT& p : holes)
         desktop.push_back(ScreenPixel(p.x, top + p.y));
 
-    Process copy = StartVistrel(c.line);
+    Process copy = StartVistrel(c.line, language);
     const HWND window = WaitForNotice(copy.Id(), Wide(c.text), kAppearTimeout);
     const DWORD shownAt = GetTickCount();
     ASSERT_NE(nullptr, window) << "no notice window with the text";
@@ -117,6 +117,62 @@ TEST(OsdTextNotice, LongTextEndsAtTheScreensRightEdge) {
     EXPECT_GE(notice.rect.right, screenWidth - 60) << "cut short of the edge";
     const RECT box = notice.region.Box();
     EXPECT_GE(box.right, screenWidth - 70) << "the letters do not reach the edge";
+
+    const auto exitCode = copy.WaitForExit(10000);
+    ASSERT_TRUE(exitCode.has_value());
+    EXPECT_EQ(0u, *exitCode);
+}
+
+TEST(OsdKoreanNotice, HangulTextShowsItsGlyphs) {
+    CheckTextNotice({"Hangul with holes",
+                     L"음소거 알림`Gulim`0`0`255`50`700`0`1500",
+                     "음소거 알림",
+                     {"Gulim", 50, 0, 700, 0},
+                     RGB(0, 0, 255),
+                     1500,
+                     "osd-korean-notice"},
+                    qxtest::KoreanUserInterface());
+}
+
+// Cut at whole double-byte characters: the window ends with the last
+// syllable that fits, drawn in full, and no piece of the next one.
+TEST(OsdKoreanNotice, LongHangulTextIsCutBetweenCharacters) {
+    std::wstring text;
+    for (int i = 0; i < 80; ++i)
+        text += L"한글음";
+    const NoticeFont font = {"Gulim", 50, 0, 700, 0};
+    const int screenWidth = GetSystemMetrics(SM_CXSCREEN);
+    std::size_t fitting = 0;
+    while (fitting < text.size() && TextCell(text.substr(0, fitting + 1), font).cx <= screenWidth)
+        ++fitting;
+    ASSERT_GT(fitting, 1u);
+    ASSERT_LT(fitting, text.size()) << "the text must be wider than the screen";
+
+    Process copy =
+        StartVistrel(text + L"`Gulim`0`0`255`50`700`0`1500", qxtest::KoreanUserInterface());
+    ASSERT_TRUE(
+        qxtest::WaitUntil([&] { return !VisibleWindowsOf(copy.Id()).empty(); }, kAppearTimeout));
+    const NoticeShot notice(VisibleWindowsOf(copy.Id()).front());
+    EXPECT_EQ(text, notice.text);
+    EXPECT_EQ(TextCell(text.substr(0, fitting), font).cx, notice.rect.right - notice.rect.left)
+        << "the window is not as wide as the whole characters that fit";
+
+    const int lastLeft = TextCell(text.substr(0, fitting - 1), font).cx;
+    char lastCharacter[8] = "";
+    WideCharToMultiByte(CP_UTF8, 0, &text[fitting - 1], 1, lastCharacter, sizeof lastCharacter,
+                        nullptr, nullptr);
+    const GlyphRaster last(lastCharacter, font);
+    std::vector<POINT> strokes = Sample(last.StrokePoints(), 20);
+    ASSERT_FALSE(strokes.empty());
+    for (POINT& p : strokes)
+        p.x += lastLeft;
+    qxtest::WaitUntil(
+        [&] { return ScreenPixel(strokes[0].x, notice.rect.top + strokes[0].y) == RGB(0, 0, 255); },
+        2000);
+    for (const COLORREF pixel : ScreenPixels(notice.rect, strokes))
+        EXPECT_EQ(RGB(0, 0, 255), pixel) << "the last syllable is not drawn whole";
+    for (const POINT& p : strokes)
+        EXPECT_TRUE(notice.region.Contains(p.x, p.y)) << p.x << "," << p.y;
 
     const auto exitCode = copy.WaitForExit(10000);
     ASSERT_TRUE(exitCode.has_value());

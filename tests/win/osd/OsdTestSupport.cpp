@@ -7,8 +7,8 @@
 
 namespace osdtest {
 
-qxtest::Process StartVistrel(const std::wstring& line) {
-    return qxtest::StartProcess(qxtest::BinPath(L"Vistrel.exe"), line);
+qxtest::Process StartVistrel(const std::wstring& line, const qxtest::Environment& language) {
+    return qxtest::StartProcess(qxtest::BinPath(L"Vistrel.exe"), line, language);
 }
 
 HWND FindDisplay() {
@@ -116,14 +116,34 @@ int WindowRegion::RunsInRow(int y, int width) const {
     return runs;
 }
 
-GlyphRaster::GlyphRaster(const std::string& text, const NoticeFont& font) {
-    const std::string drawn = text + "  ";
+namespace {
+
+HFONT CreateNoticeFont(const NoticeFont& font) {
+    return CreateFontA(-font.height, font.width, 0, 0, font.weight, font.italic & 0xFF, FALSE,
+                       FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS, CLIP_CHARACTER_PRECIS,
+                       ANTIALIASED_QUALITY, 0, font.face.c_str());
+}
+
+} // namespace
+
+SIZE TextCell(const std::wstring& text, const NoticeFont& font) {
     HDC dc = CreateCompatibleDC(nullptr);
-    HFONT hfont = CreateFontA(-font.height, font.width, 0, 0, font.weight, font.italic & 0xFF,
-                              FALSE, FALSE, DEFAULT_CHARSET, OUT_CHARACTER_PRECIS,
-                              CLIP_CHARACTER_PRECIS, ANTIALIASED_QUALITY, 0, font.face.c_str());
+    HFONT hfont = CreateNoticeFont(font);
     HGDIOBJ oldFont = SelectObject(dc, hfont);
-    GetTextExtentPoint32A(dc, drawn.c_str(), static_cast<int>(drawn.size()), &m_cell);
+    SIZE cell = {};
+    GetTextExtentPoint32W(dc, text.c_str(), static_cast<int>(text.size()), &cell);
+    SelectObject(dc, oldFont);
+    DeleteObject(hfont);
+    DeleteDC(dc);
+    return cell;
+}
+
+GlyphRaster::GlyphRaster(const std::string& text, const NoticeFont& font) {
+    const std::wstring drawn = qxtest::Wide(text.c_str()) + L"  ";
+    m_cell = TextCell(drawn, font);
+    HDC dc = CreateCompatibleDC(nullptr);
+    HFONT hfont = CreateNoticeFont(font);
+    HGDIOBJ oldFont = SelectObject(dc, hfont);
 
     BITMAPINFO info = {};
     info.bmiHeader.biSize = sizeof info.bmiHeader;
@@ -138,7 +158,7 @@ GlyphRaster::GlyphRaster(const std::string& text, const NoticeFont& font) {
     FillRect(dc, &all, static_cast<HBRUSH>(GetStockObject(WHITE_BRUSH)));
     SetBkMode(dc, TRANSPARENT);
     SetTextColor(dc, RGB(0, 0, 0));
-    TextOutA(dc, 0, 0, drawn.c_str(), static_cast<int>(drawn.size()));
+    TextOutW(dc, 0, 0, drawn.c_str(), static_cast<int>(drawn.size()));
     GdiFlush();
 
     // Smoothed drawing, cut at half intensity, follows the outlines closely.

@@ -13,8 +13,9 @@ namespace osdtest {
 
 constexpr wchar_t kDisplayTitle[] = L"08045BD6-D714-43d7-BBD8-6E92B3CEA428";
 
-// Starts a copy of Vistrel.exe with the notice line as its arguments.
-qxtest::Process StartVistrel(const std::wstring& line);
+// Starts a copy of Vistrel.exe with the notice line as its arguments, in the
+// language of the given environment (the test's own when empty).
+qxtest::Process StartVistrel(const std::wstring& line, const qxtest::Environment& language = {});
 
 // The running display's main window, or null.
 HWND FindDisplay();
@@ -55,7 +56,10 @@ struct NoticeFont {
     int italic;
 };
 
-// A notice's text and two spaces drawn with its font into a bitmap the size of
+// Width and height of a text drawn in a notice's font.
+SIZE TextCell(const std::wstring& text, const NoticeFont& font);
+
+// A notice's text (UTF-8) and two spaces drawn with its font into a bitmap the size of
 // the text's cell, as the window shows it. Stroke and hole points keep a
 // margin of two pixels from every edge, as drawn glyphs and the outlines a
 // region is made of differ by a pixel here and there.

@@ -1,8 +1,8 @@
 // Performance figures of the resident program with the shipped libraries on
 // the simulated keyboard's driver: key to notice (against the floor of
-// starting a trivial window program), idle cost and start-up. Prints one
-// block of figures.
-//   ResidentBench [presses] [idle-seconds] [starts]
+// starting a trivial window program), idle cost, start-up and the stop
+// request. Prints one block of figures.
+//   ResidentBench [presses] [idle-seconds] [starts] [stops]
 #include "ResidentHarness.h"
 
 #include <shellapi.h>
@@ -322,12 +322,34 @@ void MeasureStartUp(const RunFolder& folder, int starts) {
     PrintSeries("start -> tray icon exists", toIcon);
 }
 
+// From the stop request sent to a settled resident program to its process's
+// end.
+void MeasureStopRequest(const RunFolder& folder, int stops) {
+    std::vector<double> toEnd;
+    int failed = 0;
+    for (int i = 0; i < stops; ++i) {
+        Resident resident = StartResident(folder);
+        if (!resident.keyService) {
+            ++failed;
+            continue;
+        }
+        const LARGE_INTEGER before = Now();
+        if (StopResident(resident))
+            toEnd.push_back(Milliseconds(before, Now()));
+        else
+            ++failed;
+    }
+    std::printf("Stop request (%d stops, %d failed)\n", stops, failed);
+    PrintSeries("stop request -> process ended", toEnd);
+}
+
 } // namespace
 
 int main(int argc, char** argv) {
     const int presses = argc > 1 ? std::atoi(argv[1]) : 25;
     const int idleSeconds = argc > 2 ? std::atoi(argv[2]) : 30;
     const int starts = argc > 3 ? std::atoi(argv[3]) : 10;
+    const int stops = argc > 4 ? std::atoi(argv[4]) : 10;
 
     DeleteUserKey(PRODUCT_KEY);
     KeyboardServer keyboard;
@@ -351,6 +373,7 @@ int main(int argc, char** argv) {
         StopResident(resident);
     }
     MeasureStartUp(folder, starts);
+    MeasureStopRequest(folder, stops);
     EndProcessesIn(folder);
     return 0;
 }

@@ -56,18 +56,9 @@ class DemoLog {
             RedrawWindow(painted, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
         char file[64];
         std::snprintf(file, sizeof file, "%02d-%s.png", ++m_shots, name.c_str());
-        std::wstring command =
-            L"/usr/bin/import -window root " + Wide((m_folder + "/" + file).c_str());
-        STARTUPINFOW startup = {};
-        startup.cb = sizeof startup;
-        PROCESS_INFORMATION info = {};
-        if (CreateProcessW(nullptr, command.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
-                           &startup, &info)) {
-            WaitForSingleObject(info.hProcess, 20000);
-            CloseHandle(info.hThread);
-            CloseHandle(info.hProcess);
-        }
-        Line("screenshot %s", file);
+        // Written before the next step changes the screen.
+        const bool saved = SaveScreenshot(m_folder + "/" + file);
+        Line("screenshot %s%s", file, saved ? "" : " could not be taken");
     }
     int Failures() const { return m_failures; }
     int Shots() const { return m_shots; }
@@ -325,7 +316,7 @@ int main(int argc, char** argv) {
     log.Line("stop request: WM_CLOSE with lParam 999 to the window titled with the instance GUID");
     const bool stopped = StopResident(resident);
     log.Check(stopped, "Tarvolt.exe ended");
-    log.Check(TrayIconWindows().empty(), "its tray icon is gone");
+    log.Check(!TrayIconExists(resident.keyService, TRAY_ICON_ID), "its tray icon is gone");
     log.Screenshot("stopped");
     EndProcessesIn(folder);
     log.Line("done: %d screenshot(s), %d failure(s)", log.Shots(), log.Failures());

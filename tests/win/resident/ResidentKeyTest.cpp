@@ -6,6 +6,8 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
+
 using namespace qxtest;
 using namespace residenttest;
 
@@ -163,38 +165,115 @@ TEST_F(ResidentKeys, ChangedColourPreferenceReachesTheDisplayUnchanged) {
 
 TEST_F(ResidentKeys, UnreadableColourGivesTheShellLibrarysBoxThenTheDefault) {
     MessageBoxWatcher boxes(L"Tarvolt", IDOK);
-    DeleteUserKey(PREFERENCE_KEY);
+    struct Case {
+        const char* name;
+        std::function<void()> spoil;
+        bool keyPresent;
+    } cases[] = {
+        {"key deleted", [] { DeleteUserKey(PREFERENCE_KEY); }, false},
+        {"value deleted",
+         [] {
+             SetUserString(PREFERENCE_KEY, L"AudioCDDrive", "");
+             RegDeleteKeyValueW(HKEY_CURRENT_USER, PREFERENCE_KEY, L"OSDRGBColor");
+         },
+         true},
+        // 100 characters and the zero do not fit the 100-byte buffer.
+        {"100 characters",
+         [] { SetUserString(PREFERENCE_KEY, L"OSDRGBColor", std::string(100, '7')); }, true},
+    };
+    for (std::size_t i = 0; i < std::size(cases); ++i) {
+        SCOPED_TRACE(cases[i].name);
+        EndNotices();
+        cases[i].spoil();
+        Keyboard::Press(16, 1);
+        ASSERT_TRUE(boxes.WaitForBoxes(i + 1, 10000)) << "no box for the unreadable colour";
+        EXPECT_EQ(L"Mute``0`0`255", WaitForNoticeParameters());
+        ASSERT_TRUE(Keyboard::WaitForHandled());
+        EXPECT_EQ(cases[i].keyPresent, UserKeyExists(PREFERENCE_KEY))
+            << "a key press created or removed the preference key";
+    }
+    EXPECT_EQ(std::size(cases), boxes.Boxes().size());
+}
+
+TEST_F(ResidentKeys, MissingProgramsLeaveTheRestAlone) {
+    const ClassesRegistration webHandler = RegisterWebHandler();
+    Folder().Remove(L"Vistrel.exe");
+    Folder().Remove(L"Pellor.exe");
+
+    // No label, but the bound action runs.
+    SetUserDword(PROG2_KEY, L"Type", 1);
+    SetUserString(PROG2_KEY, L"Command", "http://example.test/unlabelled");
+    Keyboard::Press(2, 1);
+    EXPECT_TRUE(
+        WaitForFixtureLogLine(Fixture::WebHandler, "open http://example.test/unlabelled", 15000))
+        << "the bound action did not run without the display program";
+    EndFixtureProcesses(Fixture::WebHandler);
+
+    // Unbound, without the configuration program: nothing at all.
+    Keyboard::Press(1, 1);
+    ASSERT_TRUE(Keyboard::WaitForHandled()) << "the key handler is held up";
+    EXPECT_TRUE(VisibleWindowsOf(m_resident.process.Id()).empty()) << "a box came up";
+    EXPECT_EQ(nullptr, FindWindowW(nullptr, CONFIG_TITLE));
+    EXPECT_TRUE(m_resident.process.IsRunning());
+}
+
+TEST_F(ResidentKeys, LabelLeavesTheForegroundAndTheTypedKeysWithTheUsersWindow) {
+    Process typist = StartProcess(TestBinPath(L"OsdTypist.exe"));
+    const HWND window = WaitForProcessWindow(typist.Id(), L"Osd Typist", 15000);
+    ASSERT_NE(nullptr, window);
+    const HWND edit = FindWindowExW(window, nullptr, L"Edit", nullptr);
+    ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == window; }, 10000));
+    ForegroundRecorder foreground;
+
     Keyboard::Press(16, 1);
-    ASSERT_TRUE(boxes.WaitForBoxes(1, 10000)) << "no box for the missing preference key";
-    EXPECT_EQ(L"Mute``0`0`255", WaitForNoticeParameters());
-    EXPECT_FALSE(UserKeyExists(PREFERENCE_KEY)) << "a key press created the preference key";
+    ASSERT_EQ(L"Mute``0`0`255", WaitForNoticeParameters());
+    const std::vector<DWORD> notices = ProcessesIn(Folder(), L"Vistrel.exe");
+    ASSERT_EQ(1u, notices.size());
+    ASSERT_TRUE(WaitUntil([&] { return !VisibleWindowsOf(notices.front()).empty(); }, 10000))
+        << "the display showed nothing";
+    TypeText(L"qx");
+    EXPECT_TRUE(WaitUntil([&] { return WindowText(edit) == L"qx"; }, 5000))
+        << "keys typed over the label were lost";
+    EXPECT_EQ(std::set<HWND>{window}, foreground.Stop()) << "the label came to the foreground";
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_TRUE(typist.WaitForExit(5000).has_value());
 }
 
 TEST_F(ResidentKeys, BoundWebAddressesReachTheWebHandler) {
     const ClassesRegistration webHandler = RegisterWebHandler();
+    // The shell library's action expands environment strings. (Wine's plain
+    // shell open expands them too, so here the opened address cannot tell
+    // the two routes apart.)
+    const char byHand[] = "http://example.test/%USERNAME%/by-hand";
+    char expanded[300] = {};
+    ASSERT_GT(ExpandEnvironmentStringsA(byHand, expanded, sizeof expanded), 0u);
+    ASSERT_STRNE(byHand, expanded);
     struct Case {
         unsigned code;
         const std::wstring& key;
         DWORD type;
-        const char* address;
+        const char* stored;
+        const char* opened;
         const wchar_t* label;
     } cases[] = {
-        {2, PROG2_KEY, 1, "http://example.test/prog2", L"Prog 2``0`0`255"},
+        {2, PROG2_KEY, 1, "http://example.test/prog2", "http://example.test/prog2",
+         L"Prog 2``0`0`255"},
         // Type 0 with a command, as a store edited by hand holds it: opened
         // through the shell library's web-address action.
-        {1, PROG1_KEY, 0, "http://example.test/by-hand", L"Prog 1``0`0`255"},
+        {1, PROG1_KEY, 0, byHand, expanded, L"Prog 1``0`0`255"},
     };
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.address);
+        SCOPED_TRACE(c.type);
         EndNotices();
         ClearFixtureLog(Fixture::WebHandler);
         SetUserDword(c.key, L"Type", c.type);
-        SetUserString(c.key, L"Command", c.address);
+        SetUserString(c.key, L"Command", c.stored);
         Keyboard::Press(c.code, 1);
         EXPECT_EQ(c.label, WaitForNoticeParameters());
         EXPECT_TRUE(
-            WaitForFixtureLogLine(Fixture::WebHandler, std::string("open ") + c.address, 15000))
-            << "the web handler was not asked to open the address";
+            WaitForFixtureLogLine(Fixture::WebHandler, std::string("open ") + c.opened, 15000))
+            << "the web handler was not asked to open the address: "
+            << ::testing::PrintToString(FixtureLog(Fixture::WebHandler));
         EXPECT_TRUE(ProcessesIn(Folder(), L"Pellor.exe").empty());
         EndFixtureProcesses(Fixture::WebHandler);
     }
@@ -254,6 +333,20 @@ TEST_F(ResidentKeys, VolumeBurstStartsTheVolumeControlOnceAndClosesItASecondAfte
     OwnVolumeControl own;
     PumpMessages(2500);
     EXPECT_FALSE(own.Closed()) << "the close timer kept closing volume controls";
+}
+
+TEST_F(ResidentKeys, VolumeControlThatOpensLateIsStillClosed) {
+    ASSERT_TRUE(CopyFileW(TestBinPath(L"sndvol32_late.exe").c_str(),
+                          Folder().File(L"sndvol32.exe").c_str(), FALSE));
+    Keyboard::Press(12, 0);
+    std::vector<std::string> log;
+    ASSERT_TRUE(
+        WaitUntil([&] { return !Events(log = VolumeControlLog(), "window").empty(); }, 10000))
+        << "the late volume control never opened";
+    EXPECT_TRUE(
+        WaitUntil([&] { return !Events(log = VolumeControlLog(), "close").empty(); }, 10000))
+        << "the volume control that opened late stayed open";
+    EXPECT_EQ(1u, Events(log, "start").size());
 }
 
 TEST_F(ResidentKeys, OpenVolumeControlIsNotStartedAgainButClosedASecondAfterTheLastEvent) {

@@ -3,6 +3,8 @@
 // the simulated keyboard.
 #include "ResidentHarness.h"
 
+#include "OsdTestSupport.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -86,7 +88,13 @@ TEST_F(ResidentStart, LaterStartLeavesAChangedPreferenceKeyAlone) {
     EXPECT_EQ("255`0`0", ReadUserString(PREFERENCE_KEY, L"OSDRGBColor"));
     EXPECT_EQ((std::vector<std::wstring>{L"AudioCDDrive", L"OSDRGBColor"}),
               SortedValueNames(PREFERENCE_KEY));
-    EXPECT_TRUE(StopResident(second));
+    ASSERT_TRUE(StopResident(second));
+
+    RegDeleteKeyValueW(HKEY_CURRENT_USER, PREFERENCE_KEY, L"OSDRGBColor");
+    Resident third = StartResident(Folder());
+    ASSERT_NE(nullptr, third.keyService);
+    EXPECT_EQ(std::vector<std::wstring>{L"AudioCDDrive"}, SortedValueNames(PREFERENCE_KEY));
+    EXPECT_TRUE(StopResident(third));
 }
 
 TEST_F(ResidentStart, SecondStartEndsSilentlyAndLeavesTheFirstAlone) {
@@ -169,6 +177,22 @@ TEST_F(ResidentStart, WithoutTheKeyboardTheDriverErrorEndsTheProgramAndWritesNot
     EXPECT_FALSE(UserKeyExists(PREFERENCE_KEY));
     EXPECT_TRUE(TrayIconWindows().empty());
     EXPECT_EQ(nullptr, FindWindowW(nullptr, INSTANCE_TITLE));
+}
+
+// A copy without its marker could be neither found nor stopped.
+TEST_F(ResidentStart, MarkerWindowThatCannotBeCreatedGivesABoxAndEndsTheStart) {
+    osdtest::GlobalHook refusal(WH_CBT, "RefuseResidentMarker");
+    ASSERT_TRUE(refusal);
+    MessageBoxWatcher boxes(L"Tarvolt", IDOK);
+    Process resident = StartProcess(Folder().File(L"Tarvolt.exe"), L"", EnglishUserInterface());
+    ASSERT_TRUE(resident);
+    ASSERT_TRUE(boxes.WaitForBoxes(1, 20000)) << "no box for the missing marker";
+    EXPECT_EQ(L"Tarvolt 1.5 could not create its window and cannot run.",
+              boxes.Boxes().front().text);
+    EXPECT_EQ(static_cast<UINT>(MB_ICONHAND), boxes.Boxes().front().icon);
+    EXPECT_TRUE(resident.WaitForExit(15000).has_value()) << "the program ran on unfindable";
+    EXPECT_FALSE(UserKeyExists(PREFERENCE_KEY));
+    EXPECT_TRUE(TrayIconWindows().empty());
 }
 
 TEST_F(ResidentStart, StopRequestRemovesTheIconStopsPollingAndEnds) {

@@ -15,6 +15,7 @@ namespace {
 const wchar_t CONFIG_TITLE[] = L"User Key Configuration";
 const wchar_t ABOUT_TITLE[] = L"About Tarvolt 1.5 ...";
 const UINT WM_SESSION_CHANGE = 0x02B1;
+const UINT ID_TRAY_ABOUT = 32771;
 
 // The tray window is moved away from the screen's corner, so a menu that
 // opens with its right edge at the cursor has room to do so.
@@ -200,6 +201,45 @@ TEST_F(ResidentTray, SystemMenuCommandShowsTheAboutBox) {
     EXPECT_TRUE(m_resident.process.IsRunning());
 }
 
+// The installer's stop request waits 10 s: the program ends within that
+// whichever of its own modal windows is open.
+TEST_F(ResidentTray, StopRequestEndsTheProgramWhileOneOfItsModalWindowsIsOpen) {
+    struct Case {
+        const char* name;
+        std::function<HWND(const Resident&)> open;
+    } cases[] = {
+        {"About box",
+         [](const Resident& resident) {
+             PostMessageW(resident.keyService, WM_COMMAND, ID_TRAY_ABOUT, 0);
+             return WaitForProcessWindow(resident.process.Id(), ABOUT_TITLE, 10000);
+         }},
+        {"tray menu",
+         [](const Resident& resident) {
+             PostMessageW(resident.keyService, WM_TRAYNOTIFY, TRAY_ICON_ID, WM_RBUTTONUP);
+             return WaitForMenu();
+         }},
+        {"shell library's message box",
+         [](const Resident& resident) {
+             DeleteUserKey(PREFERENCE_KEY);
+             Keyboard::Press(16, 1);
+             return WaitForProcessWindow(resident.process.Id(), L"Tarvolt", 10000);
+         }},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        m_resident = StartResident(Folder());
+        ASSERT_NE(nullptr, m_resident.keyService) << "the resident program did not start";
+        const HWND modal = c.open(m_resident);
+        ASSERT_NE(nullptr, modal) << "the window did not open";
+        SendMessageTimeoutW(m_resident.marker, WM_CLOSE, 0, 999, SMTO_ABORTIFHUNG, 5000, nullptr);
+        EXPECT_TRUE(m_resident.process.WaitForExit(10000).has_value())
+            << "the stop request left the program running";
+        EXPECT_FALSE(IsWindow(modal));
+        EXPECT_TRUE(TrayIconWindows().empty());
+        EndProcessesIn(Folder());
+    }
+}
+
 // Session switches: sent straight to the key-service window as the session
 // library would, and on Windows XP through the session library's own window.
 class ResidentSession : public ResidentTray {
@@ -243,6 +283,28 @@ TEST_F(ResidentSession, SessionSwitchMessagesUnloadAndReloadTheDeviceLink) {
     SendMessageTimeoutW(m_resident.keyService, WM_SESSIONSWITCH, 0, 0, SMTO_ABORTIFHUNG, 10000,
                         &result);
     EXPECT_EQ(0u, result);
+}
+
+TEST_F(ResidentSession, ReconnectWithoutTheKeyboardIsSilentAndTheNextOneResumesKeys) {
+    StartSystem(EnglishUserInterface());
+    // A box would hold the handler, and with it the sender, until answered.
+    auto switchSession = [&](WPARAM away) {
+        DWORD_PTR result = 0;
+        EXPECT_TRUE(SendMessageTimeoutW(m_resident.keyService, WM_SESSIONSWITCH, away, away,
+                                        SMTO_ABORTIFHUNG, 10000, &result))
+            << "the session switch did not return";
+        return result;
+    };
+    EXPECT_NE(0u, switchSession(1));
+    Keyboard::Unplug();
+    EXPECT_EQ(0u, switchSession(0)) << "the device link opened without a keyboard";
+    EXPECT_TRUE(VisibleWindowsOf(m_resident.process.Id()).empty());
+
+    Keyboard::Plug();
+    EXPECT_NE(0u, switchSession(0)) << "the device link did not open again";
+    Keyboard::Press(16, 1);
+    EXPECT_EQ(L"Mute``0`0`255", WaitForNoticeParameters());
+    EXPECT_EQ(1u, TrayIconWindows().size());
 }
 
 TEST_F(ResidentSession, OnWindowsXpTheSessionLibrarysWindowForwardsConsoleSwitches) {

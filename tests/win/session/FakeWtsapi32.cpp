@@ -1,8 +1,10 @@
 // Stand-in for the session service library, for what Wine's own cannot show:
-// which calls the session-switch library makes, a refused unregistration and
-// a missing function (WITHOUT_REGISTER, WITHOUT_UNREGISTER).
+// which calls the session-switch library makes, refused registrations, a
+// refused unregistration and a missing function (WITHOUT_REGISTER,
+// WITHOUT_UNREGISTER).
 #include "tests/win/session/ClientProtocol.h"
 
+#include <cstdlib>
 #include <string>
 
 namespace {
@@ -26,10 +28,17 @@ std::string WindowNumber(HWND window) {
 } // namespace
 
 #ifndef WITHOUT_REGISTER
+// Refuses as many registrations as the environment asks, then accepts.
 extern "C" __declspec(dllexport) BOOL WINAPI
     WTSRegisterSessionNotification(HWND window, DWORD flags) {
-    AppendToLog("register " + WindowNumber(window) + " " + std::to_string(flags));
-    return TRUE;
+    static int refusalsLeft =
+        _wtoi(Environment(lqnclient::kFakeRefusedRegistrationsVariable).c_str());
+    const bool refuse = refusalsLeft > 0;
+    if (refuse)
+        --refusalsLeft;
+    AppendToLog("register " + WindowNumber(window) + " " + std::to_string(flags) +
+                (refuse ? " refused" : ""));
+    return refuse ? FALSE : TRUE;
 }
 #endif
 

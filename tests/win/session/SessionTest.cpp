@@ -119,7 +119,9 @@ const wchar_t* StandInFolder(SessionLibrary library) {
 // One running LqnmodClient, which logs what reaches its target window.
 class Client {
   public:
-    Client(const wchar_t* windowsVersion, SessionLibrary library = SessionLibrary::Wine)
+    // extra: more environment for the stand-in session library.
+    Client(const wchar_t* windowsVersion, SessionLibrary library = SessionLibrary::Wine,
+           const Environment& extra = {})
         : m_log(LogPathForThisTest()) {
         SetProgramWindowsVersion(kClientExe, windowsVersion);
         std::wstring arguments = Quoted(m_log);
@@ -132,6 +134,7 @@ class Client {
         }
         if (library == SessionLibrary::RefusingUnregistration)
             environment.push_back({kFakeUnregisterVariable, L"fail"});
+        environment.insert(environment.end(), extra.begin(), extra.end());
         // The client finds Lqnmod.dll in the folder it starts in, beside the deliverables.
         m_process =
             StartProcess(TestBinPath(kClientExe), arguments, environment, WindowsPath(QX_BIN_DIR));
@@ -153,8 +156,8 @@ class Client {
             return -1;
         return static_cast<LRESULT>(result);
     }
-    LRESULT Init() { return Call(CMD_INIT, 1); }
-    LRESULT InitWithNullWindow() { return Call(CMD_INIT, 0); }
+    LRESULT Init() { return Call(CMD_INIT, INIT_TARGET_WINDOW); }
+    LRESULT InitWithNullWindow() { return Call(CMD_INIT, INIT_NULL_WINDOW); }
     LRESULT Close() { return Call(CMD_CLOSE); }
     LRESULT SessionLibraryLoaded() { return Call(CMD_SESSION_LIBRARY_LOADED); }
     LRESULT SetMsgParams(MsgParams params) {
@@ -403,14 +406,56 @@ TEST(LqnmodLifecycle, CloseRequestLetsTheLibraryGoAndLeavesTheWindowHidden) {
     EXPECT_EQ(1u, client.Log("unregister").size());
 }
 
-TEST(LqnmodLifecycle, ClientEndingWithoutCloseEndsCleanly) {
+TEST(LqnmodLifecycle, ClientEndingWithoutCloseEndsCleanlyAndNothingIsUndoneAtUnload) {
     Client client(L"winxp", SessionLibrary::Recording);
     ASSERT_TRUE(client.Started());
     ASSERT_EQ(1, client.Init());
+    HWND monitor = client.OnlyMonitor();
+    ASSERT_NE(nullptr, monitor);
     PostMessageW(client.control(), WM_CLOSE, 0, 0);
     const auto exitCode = client.process().WaitForExit(kWaitMs);
     ASSERT_TRUE(exitCode.has_value()) << "the client did not end";
     EXPECT_EQ(0u, *exitCode);
+    EXPECT_EQ(Lines{"register " + WindowNumber(monitor) + " 0"}, client.Log())
+        << "the session library was called while Lqnmod.dll was unloaded";
+}
+
+struct ReentryCase {
+    Reentry reentry;
+    std::string logged;
+};
+
+// The client's handler of the forwarded message closes or replaces the monitor
+// whose notification is still on the stack, then reuses freed memory.
+TEST(LqnmodReentry, CloseOrInitFromTheForwardedMessageLeaveTheFreedMonitorAlone) {
+    const ReentryCase cases[] = {{REENTER_CLOSE, "reentered close"},
+                                 {REENTER_INIT, "reentered init 1"}};
+    for (const ReentryCase& reentry : cases) {
+        SCOPED_TRACE(reentry.logged);
+        Client client(L"winxp", SessionLibrary::Recording);
+        ASSERT_TRUE(client.Started());
+        ASSERT_EQ(1, client.Init());
+        ASSERT_EQ(1, client.SetMsgParams(kResidentMessages));
+        HWND monitor = client.OnlyMonitor();
+        ASSERT_NE(nullptr, monitor);
+        ASSERT_EQ(0, client.Call(CMD_REENTER, reentry.reentry));
+
+        EXPECT_EQ(Lines{"message 8625 1 1"}, SendSessionChange(client, monitor, 2));
+        EXPECT_TRUE(client.process().IsRunning());
+        EXPECT_EQ(1, client.Call(CMD_CANARY_INTACT)) << "the freed monitor was written to";
+        EXPECT_EQ(Lines{reentry.logged}, client.Log("reentered"));
+        EXPECT_FALSE(IsWindow(monitor));
+        EXPECT_EQ(Lines{"unregister " + WindowNumber(monitor) + " live"}, client.Log("unregister"));
+        if (reentry.reentry == REENTER_CLOSE) {
+            EXPECT_TRUE(client.Monitors().empty());
+            EXPECT_EQ(0, client.SetMsgParams(kResidentMessages));
+        } else {
+            HWND replacement = client.OnlyMonitor();
+            ASSERT_NE(nullptr, replacement);
+            EXPECT_EQ(Lines{"message 536 7 0"}, SendSessionChange(client, replacement, 1));
+        }
+        EXPECT_EQ(0, client.Close());
+    }
 }
 
 // ---------------------------------------------------------------------------
@@ -474,31 +519,90 @@ TEST(LqnmodFailures, MissingFunctionIsReportedWithOneFatalErrorBox) {
         Client client(L"winxp", missing.library);
         ASSERT_TRUE(client.Started());
         // LoquenInit now spends its minute of attempts; the client is ended before.
-        PostMessageW(client.control(), CMD_INIT, 1, 0);
+        PostMessageW(client.control(), CMD_INIT, INIT_TARGET_WINDOW, 0);
         ASSERT_TRUE(watcher.WaitForBoxes(1, kWaitMs));
         ExpectFatalError(watcher.Boxes().front(), missing.text);
     }
 }
 
-TEST(LqnmodFailures, SlowMissingWtsapi32ShowsOneBoxAndInitGivesUpAfterSixtyAttempts) {
+TEST(LqnmodFailures, MonitorWindowThatCannotBeCreatedFailsAtOnce) {
     MessageBoxWatcher watcher(L"Fatal Error", IDOK);
-    Client client(L"winxp", SessionLibrary::Missing);
+    Client client(L"winxp", SessionLibrary::Recording);
     ASSERT_TRUE(client.Started());
 
     const DWORD start = GetTickCount();
-    EXPECT_EQ(0, client.Call(CMD_INIT, 1, 180000));
-    const DWORD elapsed = GetTickCount() - start;
-    EXPECT_GE(elapsed, 59000u) << "60 attempts, 1000 ms apart";
-    EXPECT_LT(elapsed, 120000u);
+    EXPECT_EQ(0, client.Call(CMD_INIT, INIT_REFUSING_WINDOWS));
+    EXPECT_LT(GetTickCount() - start, 5000u) << "no registration attempts without a window";
+    EXPECT_TRUE(client.Monitors().empty());
+    EXPECT_EQ(0, client.SetMsgParams(kResidentMessages));
+    EXPECT_EQ(Lines{}, client.Log());
+    EXPECT_TRUE(watcher.Boxes().empty());
+}
 
-    ASSERT_EQ(1u, watcher.Boxes().size());
-    ExpectFatalError(watcher.Boxes().front(), L"Unable to load library, Wtsapi32.dll.");
+TEST(LqnmodFailures, RegistrationRefusedThreeTimesIsTakenAtTheFourthAttemptWithoutABox) {
+    MessageBoxWatcher watcher(L"Fatal Error", IDOK);
+    Client client(L"winxp", SessionLibrary::Recording, {{kFakeRefusedRegistrationsVariable, L"3"}});
+    ASSERT_TRUE(client.Started());
+
+    const DWORD start = GetTickCount();
+    EXPECT_EQ(1, client.Init());
+    EXPECT_GE(GetTickCount() - start, 2900u) << "1000 ms after each refusal";
     HWND monitor = client.OnlyMonitor();
-    ASSERT_NE(nullptr, monitor) << "the monitor stays after the failed attempts";
-    EXPECT_EQ(1, client.SetMsgParams(kResidentMessages));
-    EXPECT_EQ(Lines{}, SendSessionChange(client, monitor, 2)) << "no client window was set";
-    EXPECT_EQ(0, client.Close());
-    EXPECT_FALSE(IsWindow(monitor));
+    ASSERT_NE(nullptr, monitor);
+    const std::string refused = "register " + WindowNumber(monitor) + " 0 refused";
+    EXPECT_EQ((Lines{refused, refused, refused, "register " + WindowNumber(monitor) + " 0"}),
+              client.Log());
+    EXPECT_EQ(Lines{"message 536 0 0"}, SendSessionChange(client, monitor, 2));
+    EXPECT_TRUE(watcher.Boxes().empty());
+}
+
+struct NeverRegisteredCase {
+    const char* what;
+    SessionLibrary library;
+    Environment environment;
+    std::vector<std::wstring> boxes;
+    std::size_t registrationCalls;
+};
+
+TEST(LqnmodFailures, SlowRegistrationNeverTakenGivesUpAfterSixtyAttempts) {
+    const NeverRegisteredCase cases[] = {
+        {"Wtsapi32.dll missing",
+         SessionLibrary::Missing,
+         {},
+         {L"Unable to load library, Wtsapi32.dll."},
+         0},
+        // A refusal carries no message of its own.
+        {"every registration refused",
+         SessionLibrary::Recording,
+         {{kFakeRefusedRegistrationsVariable, L"1000"}},
+         {},
+         60},
+    };
+    for (const NeverRegisteredCase& never : cases) {
+        SCOPED_TRACE(never.what);
+        MessageBoxWatcher watcher(L"Fatal Error", IDOK);
+        Client client(L"winxp", never.library, never.environment);
+        ASSERT_TRUE(client.Started());
+
+        const DWORD start = GetTickCount();
+        EXPECT_EQ(0, client.Call(CMD_INIT, INIT_TARGET_WINDOW, 180000));
+        const DWORD elapsed = GetTickCount() - start;
+        EXPECT_GE(elapsed, 59000u) << "60 attempts, 1000 ms apart";
+        EXPECT_LT(elapsed, 120000u);
+
+        const std::vector<SeenBox> boxes = watcher.Boxes();
+        ASSERT_EQ(never.boxes.size(), boxes.size());
+        for (std::size_t i = 0; i < boxes.size(); ++i)
+            ExpectFatalError(boxes[i], never.boxes[i]);
+        EXPECT_EQ(never.registrationCalls, client.Log("register").size());
+        EXPECT_EQ(Lines{}, client.Log("unregister"));
+        HWND monitor = client.OnlyMonitor();
+        ASSERT_NE(nullptr, monitor) << "the monitor stays after the failed attempts";
+        EXPECT_EQ(1, client.SetMsgParams(kResidentMessages));
+        EXPECT_EQ(Lines{}, SendSessionChange(client, monitor, 2)) << "no client window was set";
+        EXPECT_EQ(0, client.Close());
+        EXPECT_FALSE(IsWindow(monitor));
+    }
 }
 
 } // namespace

@@ -47,17 +47,18 @@ class CorvixAudioCd : public ::testing::Test {
     const std::string m_player = Narrow(FixtureProgram(Fixture::AudioCdPlayer));
 };
 
-TEST_F(CorvixAudioCd, ThePlaceholderOfTheRegisteredCommandGetsTheDrive) {
+TEST_F(CorvixAudioCd, ThePlaceholderOfTheRegisteredCommandGetsTheDriveAndAFailedStartGivesZero) {
     struct Case {
         const char* what;
         std::string registered;
         std::string drive;
-        std::string started; // the player's command line
+        std::string started; // the player's command line; empty: nothing starts
     } cases[] = {
         {"quoted placeholder", Narrow(AudioCdPlayerCommand()),
          "D:", "\"" + m_player + "\" /play \"D:\""},
         // Without it only the quoted drive text runs: here the player itself.
         {"unquoted placeholder", m_player + " /play %1", m_player, "\"" + m_player + "\""},
+        {"missing player", "\"Z:\\no\\such\\player.exe\" /play \"%1\"", "D:", ""},
     };
     MessageBoxWatcher boxes(L"Tarvolt", IDOK);
     for (const Case& c : cases) {
@@ -65,9 +66,12 @@ TEST_F(CorvixAudioCd, ThePlaceholderOfTheRegisteredCommandGetsTheDrive) {
         ClearFixtureLog(Fixture::AudioCdPlayer);
         const ClassesRegistration player =
             RegisterAudioCdPlayer(std::wstring(c.registered.begin(), c.registered.end()));
-        EXPECT_EQ(TRUE, CVXP_PlayAudioCD(c.drive.c_str()));
-        EXPECT_TRUE(WaitForFixtureLogLine(Fixture::AudioCdPlayer, "play " + c.started, kLogWait))
-            << "the player did not log: play " << c.started;
+        EXPECT_EQ(c.started.empty() ? FALSE : TRUE, CVXP_PlayAudioCD(c.drive.c_str()));
+        if (!c.started.empty()) {
+            EXPECT_TRUE(
+                WaitForFixtureLogLine(Fixture::AudioCdPlayer, "play " + c.started, kLogWait))
+                << "the player did not log: play " << c.started;
+        }
     }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
@@ -107,7 +111,7 @@ class CorvixSoundRecorder : public ::testing::Test {
         ClearFixtureLog(Fixture::SoundRecorder);
     }
     void TearDown() override {
-        SetEnvironmentVariableW(L"QX_SNDREC32_NO_WINDOW", nullptr);
+        SetEnvironmentVariableW(L"QX_SNDREC32_MODE", nullptr);
         EndFixtureProcesses(Fixture::SoundRecorder);
     }
 
@@ -177,18 +181,40 @@ TEST_F(CorvixSoundRecorder, OnlyActionZeroStartsAClosedRecorder) {
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
-TEST_F(CorvixSoundRecorder, GivesUpAfterTenSecondsOnARecorderWithoutWindow) {
-    SetEnvironmentVariableW(L"QX_SNDREC32_NO_WINDOW", L"1"); // the started recorder inherits it
+// Action 0 on a closed recorder waits, within one 10 s bound, until the started
+// recorder shows the fifth button, and no longer than the recorder lives.
+TEST_F(CorvixSoundRecorder, StartWaitsForTheFifthButtonWithinTenSeconds) {
+    const struct {
+        const wchar_t* mode; // of the started recorder, which inherits it
+        bool pressed;
+        DWORD minimumMs;
+        DWORD maximumMs;
+        std::vector<std::string> log;
+    } cases[] = {
+        {L"late-buttons", true, 0, 9000, {"started", "command 209 button 4"}},
+        {L"exits", false, 0, 5000, {"exited"}},
+        {L"four-buttons", false, 9500, 15000, {"started"}},
+        {L"no-window", false, 9500, 15000, {"started without window"}},
+    };
     MessageBoxWatcher boxes(L"Tarvolt", IDOK);
+    for (const auto& c : cases) {
+        SCOPED_TRACE(Narrow(c.mode));
+        EndFixtureProcesses(Fixture::SoundRecorder);
+        ClearFixtureLog(Fixture::SoundRecorder);
+        SetEnvironmentVariableW(L"QX_SNDREC32_MODE", c.mode);
 
-    const DWORD start = GetTickCount();
-    EXPECT_EQ(0, CVXP_SndRec32(0));
-    const DWORD waited = GetTickCount() - start;
+        const DWORD start = GetTickCount();
+        const int result = CVXP_SndRec32(0);
+        const DWORD waited = GetTickCount() - start;
 
-    EXPECT_GE(waited, 9500u);
-    EXPECT_LT(waited, 15000u);
-    EXPECT_EQ(std::vector<std::string>{"started without window"},
-              FixtureLog(Fixture::SoundRecorder));
+        EXPECT_EQ(c.pressed, result != 0);
+        EXPECT_GE(waited, c.minimumMs);
+        EXPECT_LT(waited, c.maximumMs);
+        if (c.pressed) {
+            EXPECT_TRUE(WaitForFixtureLogLine(Fixture::SoundRecorder, c.log.back(), kLogWait));
+        }
+        EXPECT_EQ(c.log, FixtureLog(Fixture::SoundRecorder));
+    }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 

@@ -50,13 +50,21 @@ void SetUserDword(const std::wstring& path, const std::wstring& name, DWORD valu
 }
 
 void SetUserString(const std::wstring& path, const std::wstring& name, const std::string& value) {
+    SetUserAnsiValue(path, name, REG_SZ, std::string(value.c_str(), value.size() + 1));
+}
+
+void SetUserAnsiValue(const std::wstring& path, const std::wstring& name, DWORD type,
+                      const std::string& bytes) {
     HKEY key = CreateUserKey(path);
     if (!key)
         return;
-    const std::string wideName(name.begin(), name.end());
-    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, wideName.c_str(), 0, REG_SZ,
-                                            reinterpret_cast<const BYTE*>(value.c_str()),
-                                            static_cast<DWORD>(value.size() + 1)));
+    const std::string ansiName(name.begin(), name.end());
+    // The system counts a zero that directly follows an unterminated string
+    // as part of it; a non-zero byte there keeps the value exactly as given.
+    const std::string followed = bytes + '\xFF';
+    EXPECT_EQ(ERROR_SUCCESS, RegSetValueExA(key, ansiName.c_str(), 0, type,
+                                            reinterpret_cast<const BYTE*>(followed.data()),
+                                            static_cast<DWORD>(bytes.size())));
     RegCloseKey(key);
 }
 

@@ -18,6 +18,10 @@ std::string TakeScreenshot(const std::string& name) {
     const std::string folder = QX_SCREENSHOT_DIR;
     CreateDirectoryW(WindowsPath(folder).c_str(), nullptr);
     const std::string file = folder + "/" + name + ".png";
+    return SaveScreenshot(file) ? file : std::string();
+}
+
+bool SaveScreenshot(const std::string& file) {
     const std::wstring windowsFile = WindowsPath(file);
     DeleteFileW(windowsFile.c_str());
     // Wine starts Unix programs given by their Unix path; it gives no usable
@@ -28,7 +32,7 @@ std::string TakeScreenshot(const std::string& name) {
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info))
-        return std::string();
+        return false;
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
     LONGLONG lastSize = -1;
@@ -40,7 +44,7 @@ std::string TakeScreenshot(const std::string& name) {
             return settled;
         },
         20000);
-    return written ? file : std::string();
+    return written;
 }
 
 } // namespace qxtest

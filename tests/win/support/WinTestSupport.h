@@ -5,6 +5,7 @@
 
 #include <functional>
 #include <optional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -78,6 +79,26 @@ std::wstring DialogItemText(HWND dialog, int id);
 // Clicks a button the way the mouse does, through BM_CLICK on its dialog's thread.
 void ClickButton(HWND dialog, int id);
 
+// Keys as the keyboard would send them to whichever window has the focus.
+void TypeText(const std::wstring& text);
+
+// Every window that was in the foreground while it ran, sampled every 5 ms on
+// a thread of its own.
+class ForegroundRecorder {
+  public:
+    ForegroundRecorder();
+    ForegroundRecorder(const ForegroundRecorder&) = delete;
+    ForegroundRecorder& operator=(const ForegroundRecorder&) = delete;
+    ~ForegroundRecorder();
+    std::set<HWND> Stop();
+
+  private:
+    static DWORD WINAPI Record(void* self);
+    std::set<HWND> m_seen;
+    HANDLE m_stop;
+    HANDLE m_thread;
+};
+
 // UTF-8 text (as the sources hold it) in UTF-16.
 std::wstring Wide(const char* utf8);
 
@@ -125,6 +146,10 @@ void DeleteUserKey(const std::wstring& path);
 bool UserKeyExists(const std::wstring& path);
 void SetUserDword(const std::wstring& path, const std::wstring& name, DWORD value);
 void SetUserString(const std::wstring& path, const std::wstring& name, const std::string& value);
+// Stores the bytes as given, through the ANSI call, as a program would: no zero
+// is added to a string type.
+void SetUserAnsiValue(const std::wstring& path, const std::wstring& name, DWORD type,
+                      const std::string& bytes);
 void SetUserValue(const std::wstring& path, const std::wstring& name, DWORD type,
                   const std::vector<BYTE>& data);
 struct RegistryValue {
@@ -143,5 +168,8 @@ void SetProgramWindowsVersion(const std::wstring& exeName, const std::wstring& v
 // Saves a picture of the whole test display as <name>.png in the screenshot
 // folder; returns the Unix path, empty when it could not be taken.
 std::string TakeScreenshot(const std::string& name);
+// Saves a picture of the whole display as that PNG file (a Unix path) and
+// returns once it is written.
+bool SaveScreenshot(const std::string& file);
 
 } // namespace qxtest

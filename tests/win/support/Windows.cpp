@@ -1,5 +1,7 @@
 #include "WinTestSupport.h"
 
+#include <gtest/gtest.h>
+
 namespace qxtest {
 
 std::wstring Wide(const char* utf8) {
@@ -102,6 +104,45 @@ std::wstring DialogItemText(HWND dialog, int id) {
 
 void ClickButton(HWND dialog, int id) {
     PostMessageW(GetDlgItem(dialog, id), BM_CLICK, 0, 0);
+}
+
+void TypeText(const std::wstring& text) {
+    std::vector<INPUT> inputs;
+    for (const wchar_t c : text) {
+        INPUT key = {};
+        key.type = INPUT_KEYBOARD;
+        key.ki.wScan = c;
+        key.ki.dwFlags = KEYEVENTF_UNICODE;
+        inputs.push_back(key);
+        key.ki.dwFlags |= KEYEVENTF_KEYUP;
+        inputs.push_back(key);
+    }
+    ASSERT_EQ(inputs.size(),
+              SendInput(static_cast<UINT>(inputs.size()), inputs.data(), sizeof(INPUT)));
+}
+
+ForegroundRecorder::ForegroundRecorder()
+    : m_stop(CreateEventW(nullptr, TRUE, FALSE, nullptr)),
+      m_thread(CreateThread(nullptr, 0, Record, this, 0, nullptr)) {}
+
+ForegroundRecorder::~ForegroundRecorder() {
+    Stop();
+    CloseHandle(m_thread);
+    CloseHandle(m_stop);
+}
+
+std::set<HWND> ForegroundRecorder::Stop() {
+    SetEvent(m_stop);
+    WaitForSingleObject(m_thread, 5000);
+    return m_seen;
+}
+
+DWORD WINAPI ForegroundRecorder::Record(void* self) {
+    auto* recorder = static_cast<ForegroundRecorder*>(self);
+    do {
+        recorder->m_seen.insert(GetForegroundWindow());
+    } while (WaitForSingleObject(recorder->m_stop, 5) == WAIT_TIMEOUT);
+    return 0;
 }
 
 } // namespace qxtest

@@ -105,30 +105,30 @@ TEST_F(UserKeyStoreTest, TypeIsTakenFromItsBytesWhateverTheRegistryType) {
     }
 }
 
-TEST_F(UserKeyStoreTest, ACommandThatCannotBeReadGivesAnEmptyCommand) {
+// The stored text as it stands, or empty when it cannot be read back whole.
+TEST_F(UserKeyStoreTest, CommandIsItsStoredTextOrEmpty) {
     const std::string longest(USERKEY_MAX_COMMAND, 'a');
-    enum class Stored { Nothing, Text, Binary };
     const struct {
         const char* label;
-        Stored stored;
-        std::string text;
+        DWORD valueType; // REG_NONE: no "Command" at all
+        std::string bytes;
         std::string command;
     } cases[] = {
-        {"missing", Stored::Nothing, "", ""},
-        {"not a string", Stored::Binary, "ab", ""},
-        {"300 bytes with its zero", Stored::Text, longest + "b", ""},
-        {"far over the buffer", Stored::Text, std::string(1000, 'x'), ""},
-        {"longest readable", Stored::Text, longest, longest},
+        {"missing", REG_NONE, "", ""},
+        {"not a string", REG_BINARY, std::string("ab", 3), ""},
+        {"longest readable, 300 bytes with its zero", REG_SZ, longest + '\0', longest},
+        {"300 bytes without a zero", REG_SZ, longest + 'b', ""},
+        {"301 bytes with its zero", REG_SZ, longest + "b" + '\0', ""},
+        {"far over the buffer", REG_SZ, std::string(1000, 'x') + '\0', ""},
+        {"expandable string, unexpanded", REG_EXPAND_SZ, std::string("%WINDIR%\\a.exe") + '\0',
+         "%WINDIR%\\a.exe"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.label);
         DeleteUserKey(kRoot);
         SetUserDword(kProg1, L"Type", USERKEY_URL);
-        if (c.stored == Stored::Text)
-            SetUserString(kProg1, L"Command", c.text);
-        if (c.stored == Stored::Binary)
-            SetUserValue(kProg1, L"Command", REG_BINARY,
-                         std::vector<BYTE>(c.text.c_str(), c.text.c_str() + c.text.size() + 1));
+        if (c.valueType != REG_NONE)
+            SetUserAnsiValue(kProg1, L"Command", c.valueType, c.bytes);
         UserKeyEntry entry = Entry("Prog 1", USERKEY_NONE, "in memory");
         EXPECT_EQ(TRUE, store.ReadEntry(entry));
         EXPECT_EQ(USERKEY_URL, entry.type);
@@ -154,9 +154,13 @@ TEST_F(UserKeyStoreTest, WrittenEntriesReadBackAndKeepTheirOwnSubkeys) {
     }
 }
 
-TEST_F(UserKeyStoreTest, AnEmptyCommandIsStoredAsNotSet) {
-    EXPECT_EQ(TRUE, store.WriteEntry(Entry("Prog 1", USERKEY_PROGRAM, "")));
-    ExpectStored(kProg1, USERKEY_NONE, "");
+// Turning an empty command into "not set" is the editor's rule, not the store's.
+TEST_F(UserKeyStoreTest, AnEmptyCommandKeepsItsEntrysType) {
+    EXPECT_EQ(TRUE, store.WriteEntry(Entry("Prog 1", USERKEY_URL, "")));
+    ExpectStored(kProg1, USERKEY_URL, "");
+    UserKeyEntry read = Entry("Prog 1");
+    EXPECT_EQ(TRUE, store.ReadEntry(read));
+    EXPECT_EQ(USERKEY_URL, read.type);
 }
 
 TEST_F(UserKeyStoreTest, OpenKeyCreatesTheKeyBelowTheRootPath) {
