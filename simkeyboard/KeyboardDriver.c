@@ -96,6 +96,14 @@ static NTSTATUS StatusForError(ULONG error) {
     }
 }
 
+/* An error status hands no bytes back to the caller; a reply that carries
+ * bytes and an error completes with the error as a warning, which does. */
+static NTSTATUS ReplyStatus(ULONG error, ULONG_PTR returned) {
+    if (error != 0 && returned > 0)
+        return (NTSTATUS)(0x80070000u | (error & 0xFFFFu));
+    return StatusForError(error);
+}
+
 static QXSIM_RECORD* NewRecord(ULONG kind, ULONG connection) {
     ULONG slot;
     QXSIM_RECORD* record;
@@ -217,6 +225,7 @@ static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
     UCHAR input[QXSIM_PACKET_SIZE];
     UCHAR reply[QXSIM_PACKET_SIZE];
     ULONG command, error, returned, delayMs = 0, copied;
+    NTSTATUS status;
     QXSIM_RECORD* record;
     KIRQL irql;
 
@@ -250,10 +259,11 @@ static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
         RtlCopyMemory(buffer, reply, copied);
     else
         copied = 0;
+    status = ReplyStatus(error, copied);
     if (delayMs > 0)
-        return HoldRequest(irp, StatusForError(error), copied, delayMs);
-    CompleteRequest(irp, StatusForError(error), copied);
-    return StatusForError(error);
+        return HoldRequest(irp, status, copied, delayMs);
+    CompleteRequest(irp, status, copied);
+    return status;
 }
 
 static VOID SetInterfaceStates(void) {

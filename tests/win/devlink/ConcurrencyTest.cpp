@@ -72,15 +72,21 @@ TEST_F(DevlinkConcurrency, CommandsRacingLoadAndUnloadOnlyUseOpenDevices) {
         }
     } hammer{&m_link};
     qx::unique_handle thread(CreateThread(nullptr, 0, Hammer::Run, &hammer, 0, nullptr));
+    // A load right after an unload is refused while a command still runs on
+    // the device just let go, so the cycles go on until 100 loads took.
     int loads = 0, unloads = 0;
-    for (int cycle = 0; cycle < 100; ++cycle) {
-        loads += m_link.LoadDriver(nullptr);
+    const DWORD start = GetTickCount();
+    while (loads < 100 && GetTickCount() - start < 20000) {
+        const int loaded = m_link.LoadDriver(nullptr);
+        loads += loaded;
         unloads += m_link.UnloadDriver() != 0 ? 1 : 0;
+        if (!loaded)
+            Sleep(1);
     }
     hammer.stop = true;
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 10000));
     EXPECT_EQ(100, loads);
-    EXPECT_EQ(100, unloads);
+    EXPECT_EQ(loads, unloads);
     EXPECT_EQ(0, hammer.other);
     EXPECT_GT(hammer.accepted, 0);
 

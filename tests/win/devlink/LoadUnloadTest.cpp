@@ -46,7 +46,6 @@ TEST_F(DevlinkLoad, SecondLoadWhileLoadedChangesNothing) {
     ASSERT_TRUE(WaitForKeys(1));
     EXPECT_TRUE(other.Keys().empty()) << "the target window changed";
     const std::string log = Log();
-    EXPECT_EQ(1u, CountLines(log, "discover"));
     EXPECT_EQ(1u, CountLines(log, " open "));
     EXPECT_EQ(1, StatusField("open"));
 }
@@ -141,7 +140,7 @@ TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWait) {
         DWORD slowestMs;
     } cases[] = {
         {2000, false, 1000, 2900},
-        {8000, true, 2900, 5000},
+        {8000, true, 2900, 7500},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.holdMs);
@@ -153,13 +152,21 @@ TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWait) {
 
         const DWORD start = GetTickCount();
         EXPECT_NE(0, m_link.UnloadDriver());
-        const DWORD elapsed = GetTickCount() - start;
+        const DWORD returned = GetTickCount();
+        const DWORD elapsed = returned - start;
         EXPECT_GE(elapsed, c.fastestMs);
         EXPECT_LT(elapsed, c.slowestMs);
-        EXPECT_EQ(c.box ? 1u : 0u, watcher.Boxes().size());
+        const std::vector<qxtest::SeenBox> boxes = watcher.Boxes();
+        EXPECT_EQ(c.box ? 1u : 0u, boxes.size());
+        // Wine with no window manager waits up to 2 s for a closed box's
+        // window to be withdrawn before MessageBox returns.
+        if (c.box && boxes.size() == 1) {
+            EXPECT_LT(returned - boxes[0].answeredTick, 2500u) << "returned long after the box";
+        }
         m_keyboard.Must("delay 0");
-        if (c.box)
+        if (c.box) {
             EXPECT_EQ(0, m_link.LoadDriver(m_recorder.Window())) << "loaded while the poll is held";
+        }
 
         ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("in-flight") == 0; }, 10000));
         ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("open") == 0; }, 5000))

@@ -40,6 +40,8 @@ TEST(DevlinkProduction, WithoutAKeyboardNothingStartsAndNothingIsHeld) {
 TEST(DevlinkExports, ProgramLinkedAgainstTheImportLibraryCallsAllSix) {
     CSimulatedKeyboard keyboard;
     ASSERT_TRUE(keyboard.Reset());
+    wchar_t path[4096] = L"";
+    GetEnvironmentVariableW(L"PATH", path, static_cast<DWORD>(std::size(path)));
     struct Case {
         const char* label;
         const char* keyboardCommand;
@@ -51,8 +53,10 @@ TEST(DevlinkExports, ProgramLinkedAgainstTheImportLibraryCallsAllSix) {
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
         keyboard.Must(c.keyboardCommand);
+        // The shipped library is found on the path, as an installed one would be.
         qxtest::Process process =
-            qxtest::StartProcess(qxtest::TestBinPath(L"TarvoltXPImportProbe.exe"), L"");
+            qxtest::StartProcess(qxtest::TestBinPath(L"TarvoltXPImportProbe.exe"), L"",
+                                 {{L"PATH", qxtest::BinPath(L"") + L";" + path}});
         ASSERT_TRUE(process);
         const auto exitCode = process.WaitForExit(15000);
         ASSERT_TRUE(exitCode.has_value());
