@@ -6,6 +6,7 @@
 #include "LinkHarness.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <random>
 
@@ -68,15 +69,14 @@ void PrintSpread(const char* label, const std::vector<double>& values) {
                 values.size());
 }
 
-// The floor: one poll request, then Sleep(10), for the same time.
+// The floor: one poll request, then Sleep(10), until told to stop.
 struct BarePoller {
     HANDLE device;
-    DWORD seconds;
-    std::size_t polls = 0;
+    std::atomic<bool> stop{false};
+    std::atomic<std::size_t> polls{0};
     static DWORD WINAPI Run(void* parameter) {
         auto* poller = static_cast<BarePoller*>(parameter);
-        const DWORD start = GetTickCount();
-        while (GetTickCount() - start < poller->seconds * 1000) {
+        while (!poller->stop) {
             BYTE request[4] = {254, 0, 0, 33};
             BYTE reply[400] = {};
             DWORD returned = 0;
@@ -90,22 +90,30 @@ struct BarePoller {
 };
 
 // CPU of a bare polling thread over IDLE_SECONDS, in ms per s; negative when
-// it could not run.
+// it could not run. Wine reports no times for a thread that has ended, so
+// they are read while it still runs.
 double MeasureBarePolling() {
     const qx::unique_hfile device = OpenKeyboardInterface();
     if (!device)
         return -1;
-    BarePoller poller{device.get(), IDLE_SECONDS};
+    BarePoller poller{device.get()};
     qx::unique_handle thread(CreateThread(nullptr, 0, BarePoller::Run, &poller, 0, nullptr));
     if (!thread)
         return -1;
+    Sleep(1000);
     const LONGLONG start = Now();
-    WaitForSingleObject(thread.get(), (IDLE_SECONDS + 30) * 1000);
+    const double cpuStart = ThreadCpu(thread.get());
+    const std::size_t pollsStart = poller.polls;
+    Sleep(IDLE_SECONDS * 1000);
     const double seconds = Milliseconds(Now() - start) / 1000.0;
-    const double cpu = ThreadCpu(thread.get());
+    const double cpu = ThreadCpu(thread.get()) - cpuStart;
+    const std::size_t polls = poller.polls - pollsStart;
+    poller.stop = true;
+    if (WaitForSingleObject(thread.get(), 5000) != WAIT_OBJECT_0)
+        return -1;
     std::printf("Bare thread, one request then Sleep(10), over %.1f s:\n", seconds);
     std::printf("  thread CPU                         %6.2f ms per s\n", cpu / seconds);
-    std::printf("  polls                              %6.1f per s\n", poller.polls / seconds);
+    std::printf("  polls                              %6.1f per s\n", polls / seconds);
     return cpu / seconds;
 }
 
