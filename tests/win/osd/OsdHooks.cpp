@@ -106,6 +106,8 @@ ShellExecuteExAProc g_shellExecuteEx;
 void NoteShellCall(const std::string& line) {
     wchar_t program[MAX_PATH] = L"";
     const DWORD length = GetModuleFileNameW(nullptr, program, MAX_PATH);
+    if (length == 0 || length == MAX_PATH)
+        return;
     std::wstring path(program, length);
     path.erase(path.find_last_of(L'\\') + 1);
     path += L"shell-calls.log";
@@ -157,8 +159,9 @@ void Redirect(HMODULE module, void* original, void* replacement) {
             if (reinterpret_cast<void*>(slot->u1.Function) != original)
                 continue;
             DWORD protection = 0;
-            VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
-                           &protection);
+            if (!VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, PAGE_READWRITE,
+                                &protection))
+                continue;
             slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
             VirtualProtect(&slot->u1.Function, sizeof slot->u1.Function, protection, &protection);
         }
