@@ -23,10 +23,6 @@ constexpr int POLL_THREAD_STUCK_LINE = 125;
 // loaded flag. Process-wide, outside the link object.
 std::atomic<int> g_nRunFlag{0};
 
-// Ends the polling thread's pause between two polls early, so that
-// UnloadDriver need not wait out the rest of it. Made once for the process.
-qx::unique_handle g_hPollWake;
-
 class CDeviceLock {
   public:
     explicit CDeviceLock(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
@@ -49,12 +45,8 @@ std::string LibraryName() {
 
 } // namespace
 
-CDeviceLink::CDeviceLink(IDevicePort& port) : m_port(port) {
+CDeviceLink::CDeviceLink(CDevicePort& port) : m_port(port) {
     InitializeCriticalSection(&m_deviceLock);
-}
-
-CDeviceLink::~CDeviceLink() {
-    DeleteCriticalSection(&m_deviceLock);
 }
 
 int CDeviceLink::LoadDriver(HWND hTargetWnd) {
@@ -69,6 +61,9 @@ int CDeviceLink::LoadDriver(HWND hTargetWnd) {
             return 0;
         m_hPollThread.reset();
     }
+    // Nor while a request held by the driver still runs on the last device.
+    if (DeviceStillClosing())
+        return 0;
     m_hTargetWnd = nullptr;
     m_nInterfaceCount = 0;
     if (!Discover()) {
@@ -80,9 +75,9 @@ int CDeviceLink::LoadDriver(HWND hTargetWnd) {
         m_nLoaded = 0;
         return 0;
     }
-    if (!g_hPollWake)
-        g_hPollWake.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
-    ResetEvent(g_hPollWake.get());
+    if (!m_hPollWake)
+        m_hPollWake.reset(CreateEventA(nullptr, TRUE, FALSE, nullptr));
+    ResetEvent(m_hPollWake.get());
     m_nLoaded = 1;
     m_hTargetWnd = hTargetWnd;
     g_nRunFlag = 1;
@@ -103,7 +98,7 @@ int CDeviceLink::UnloadDriver() {
     m_nLoaded = 0;
     g_nRunFlag = 0;
     m_bUnloading = true;
-    SetEvent(g_hPollWake.get());
+    SetEvent(m_hPollWake.get());
     if (WaitForPollThread(POLL_THREAD_END_TIMEOUT_MS))
         m_hPollThread.reset();
     else
@@ -148,7 +143,7 @@ DWORD WINAPI CDeviceLink::PollThreadProc(void* pLink) {
     while (g_nRunFlag != 0) {
         link->PollEvent();
         // Sleeps 10 ms, or less once UnloadDriver has cleared the flag.
-        if (WaitForSingleObject(g_hPollWake.get(), POLL_PERIOD_MS) == WAIT_FAILED)
+        if (WaitForSingleObject(link->m_hPollWake.get(), POLL_PERIOD_MS) == WAIT_FAILED)
             Sleep(POLL_PERIOD_MS);
     }
     return 0;
@@ -180,15 +175,30 @@ int CDeviceLink::SendCommand(const CommandHeader& header, const BYTE* pPayload,
     return RequestAccepted(result.succeeded != FALSE, result.lastError) ? 1 : 0;
 }
 
+// The device handle is taken under the lock but the request runs outside it,
+// so that closing never waits for a request the driver holds; the handle
+// stays open until the request returns.
 DeviceReply CDeviceLink::Issue(const CommandPacket& packet, PacketBuffer& reply) {
-    CDeviceLock lock(m_deviceLock);
-    DeviceReply result;
-    if (!m_hDevice) {
-        result.lastError = ERROR_INVALID_HANDLE; // no device: nothing is contacted
-        return result;
+    HANDLE hDevice = nullptr;
+    {
+        CDeviceLock lock(m_deviceLock);
+        if (!m_hDevice) {
+            DeviceReply result;
+            result.lastError = ERROR_INVALID_HANDLE; // no device: nothing is contacted
+            return result;
+        }
+        hDevice = m_hDevice;
+        ++m_nRequestsUnderWay;
     }
-    return m_port.Control(m_hDevice, IOCTL_DEVICELINK, packet.bytes.data(), packet.inputLength,
-                          reply.data(), static_cast<DWORD>(reply.size()));
+    const DeviceReply result =
+        m_port.Control(hDevice, IOCTL_DEVICELINK, packet.bytes.data(), packet.inputLength,
+                       reply.data(), static_cast<DWORD>(reply.size()));
+    CDeviceLock lock(m_deviceLock);
+    if (--m_nRequestsUnderWay == 0 && m_hClosingDevice) {
+        m_port.CloseDevice(m_hClosingDevice);
+        m_hClosingDevice = nullptr;
+    }
+    return result;
 }
 
 int CDeviceLink::Discover() {
@@ -218,11 +228,22 @@ void CDeviceLink::ReleaseDeviceSet() {
     m_nInterfaceCount = 0;
 }
 
+// Forgets the device at once, so no later command reaches it. A request still
+// under way keeps the handle open until it returns, and that request closes it.
 int CDeviceLink::CloseDevice() {
     CDeviceLock lock(m_deviceLock);
-    if (!m_hDevice)
+    const HANDLE hDevice = m_hDevice;
+    if (!hDevice)
         return 0;
-    const BOOL closed = m_port.CloseDevice(m_hDevice);
     m_hDevice = nullptr;
-    return closed ? 1 : 0;
+    if (m_nRequestsUnderWay > 0) {
+        m_hClosingDevice = hDevice;
+        return 1;
+    }
+    return m_port.CloseDevice(hDevice) ? 1 : 0;
+}
+
+bool CDeviceLink::DeviceStillClosing() {
+    CDeviceLock lock(m_deviceLock);
+    return m_hClosingDevice != nullptr;
 }

@@ -1,10 +1,13 @@
-// The narrow port through which the device link reaches the keyboard's
-// driver. The production port asks SetupAPI and the device itself; the
-// simulator port carries the same calls to the simulated keyboard process.
-// Each build of the library links exactly one of them.
+// The device link's way to the keyboard's driver: SetupAPI finds the
+// driver's interface, CreateFileA opens it and DeviceIoControl carries each
+// request.
 #pragma once
 
+#include "framework/Handles.h"
+
 #include <windows.h>
+
+#include <setupapi.h>
 
 struct DeviceReply {
     BOOL succeeded = FALSE;
@@ -12,26 +15,34 @@ struct DeviceReply {
     DWORD bytesReturned = 0; // as the driver reported it, even on failure
 };
 
-class IDevicePort {
+class CDevicePort {
   public:
     // Finds the present interfaces of the keyboard's class and holds that set
     // while any were found. Returns how many.
-    virtual int DiscoverInterfaces() = 0;
+    int DiscoverInterfaces();
     // Destroys the held set, if any.
-    virtual void ReleaseInterfaceSet() = 0;
+    void ReleaseInterfaceSet();
     // Opens interface index of the held set for device control; null when it
     // cannot be opened. The caller owns the handle and gives it back to
     // CloseDevice.
-    virtual HANDLE OpenInterface(int index) = 0;
-    // One synchronous device control request. Requests on one handle never
-    // overlap: the device link serialises them.
-    virtual DeviceReply Control(HANDLE device, DWORD controlCode, const BYTE* input,
-                                DWORD inputLength, BYTE* reply, DWORD replySize) = 0;
-    virtual BOOL CloseDevice(HANDLE device) = 0;
+    HANDLE OpenInterface(int index);
+    // One synchronous device control request.
+    DeviceReply Control(HANDLE device, DWORD controlCode, const BYTE* input, DWORD inputLength,
+                        BYTE* reply, DWORD replySize);
+    BOOL CloseDevice(HANDLE device);
 
-  protected:
-    ~IDevicePort() = default;
+  private:
+    struct DeviceSetTraits {
+        using Type = HDEVINFO;
+        static HDEVINFO Invalid() { return INVALID_HANDLE_VALUE; }
+        static void Close_(HDEVINFO set) { SetupDiDestroyDeviceInfoList(set); }
+    };
+
+    bool EnumInterface(int index, SP_DEVICE_INTERFACE_DATA& interfaceData) const;
+
+    qx::unique_any<DeviceSetTraits> m_deviceSet;
 };
 
-// The port this build of the library was linked with.
-IDevicePort& TheDevicePort();
+// The one port of the process, never destroyed: a set still held at process
+// detach is the system's to release, not ours.
+CDevicePort& TheDevicePort();

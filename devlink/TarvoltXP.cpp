@@ -7,7 +7,9 @@ using namespace devlink;
 
 namespace {
 
-CDeviceLink theDeviceLink(TheDevicePort());
+// Made when the library is loaded and never destroyed (nothing runs at
+// process detach).
+CDeviceLink& theDeviceLink = *new CDeviceLink(TheDevicePort());
 
 } // namespace
 

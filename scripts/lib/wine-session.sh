@@ -2,6 +2,8 @@
 # persistent wineserver for a whole run.
 #   wine_session_start ROOT [PREFIX]   exports DISPLAY, WINEPREFIX, WINEDEBUG ...
 #   wine_session_stop                  ends wineserver, then the display it started
+#   wine_session_install_keyboard TOOL [LOADER]
+#                                      installs the simulated keyboard's driver
 # QX_DESKTOP=shell puts every program of the session on Wine's own desktop
 # with its shell (captions, taskbar, notification area) instead of the bare
 # X screen.
@@ -35,9 +37,20 @@ wine_session_start() {
   mkdir -p "$WINEPREFIX"
   wineserver -p
   wine64 wineboot -i >/dev/null 2>&1
+  # The first boot of a new prefix leaves two service managers running, and
+  # each call lands on either: a driver's service created through one is
+  # unknown to the other. A second boot on a fresh wineserver starts one.
+  wineserver -k
+  wineserver -w
+  wineserver -p
+  wine64 wineboot >/dev/null 2>&1
   wine_session_configure
   if [ "${QX_DESKTOP:-}" = shell ]; then
     wine_session_shell_desktop
+  fi
+  local keyboard_sim=$root/build/win64/bin/simkeyboard/KeyboardSim.exe
+  if [ -f "$keyboard_sim" ]; then
+    wine_session_install_keyboard "$keyboard_sim" || return 1
   fi
 }
 
@@ -48,6 +61,18 @@ wine_session_shell_desktop() {
   local size=${screen%x*}
   wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
   wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
+}
+
+# Installs the simulated keyboard's driver (qxsimkbd.inf beside TOOL) into
+# $WINEPREFIX with the given Wine loader (wine64 by default). KeyboardSim
+# waits, bounded, for the keyboard's interface; a keyboard that never appears
+# fails the session.
+wine_session_install_keyboard() {
+  local tool=$1 loader=${2:-wine64}
+  if ! timeout 120 "$loader" "$tool" install >/dev/null; then
+    echo "wine session: the simulated keyboard never appeared in $WINEPREFIX" >&2
+    return 1
+  fi
 }
 
 # Crash dialog off; Korean dialog fonts mapped to Nanum so Hangul has glyphs.

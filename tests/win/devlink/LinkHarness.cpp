@@ -1,63 +1,61 @@
 #include "LinkHarness.h"
 
+#include "simkeyboard/KeyboardClient.h"
+
 #include <sstream>
 #include <type_traits>
 
+#include <setupapi.h>
 #include <tlhelp32.h>
 
 namespace devlinktest {
 
-namespace {
-
-constexpr DWORD START_TIMEOUT_MS = 15000;
-constexpr DWORD STOP_TIMEOUT_MS = 10000;
-
-} // namespace
-
-std::wstring SimulatedLibraryPath() {
-    return qxtest::BinPath(L"simulated\\TarvoltXP.dll");
-}
-
-std::wstring ProductionLibraryPath() {
+std::wstring LibraryPath() {
     return qxtest::BinPath(L"TarvoltXP.dll");
 }
 
 std::wstring KeyboardSimPath() {
-    return qxtest::BinPath(L"simulated\\KeyboardSim.exe");
+    return qxtest::BinPath(L"simkeyboard\\KeyboardSim.exe");
 }
 
-CSimulatorProcess::~CSimulatorProcess() {
-    Stop();
+qx::unique_hfile OpenKeyboardInterface() {
+    static const GUID keyboardInterface = {
+        0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
+    const HDEVINFO set = SetupDiGetClassDevsW(&keyboardInterface, nullptr, nullptr,
+                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
+    if (set == INVALID_HANDLE_VALUE)
+        return qx::unique_hfile();
+    SP_DEVICE_INTERFACE_DATA data = {};
+    data.cbSize = sizeof data;
+    std::vector<BYTE> storage(1024);
+    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
+    detail->cbSize = sizeof *detail;
+    qx::unique_hfile device;
+    if (SetupDiEnumDeviceInterfaces(set, nullptr, &keyboardInterface, 0, &data) &&
+        SetupDiGetDeviceInterfaceDetailW(set, &data, detail, static_cast<DWORD>(storage.size()),
+                                         nullptr, nullptr))
+        device.reset(CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    SetupDiDestroyDeviceInfoList(set);
+    return device;
 }
 
-bool CSimulatorProcess::Start() {
-    m_connection = devlink::sim::CSimulatorConnection();
-    m_process = qxtest::StartProcess(KeyboardSimPath(), L"serve");
-    if (!m_process)
-        return false;
-    return WaitWithoutMessages(
-               [this] { return !m_process.IsRunning() || Run("status").has_value(); },
-               START_TIMEOUT_MS) &&
-           m_process.IsRunning();
+CSimulatedKeyboard::~CSimulatedKeyboard() {
+    Reset();
 }
 
-bool CSimulatorProcess::Stop() {
-    if (!m_process.IsRunning())
-        return true;
-    Run("stop");
-    const bool ended = m_process.WaitForExit(STOP_TIMEOUT_MS).has_value();
-    m_process.Kill();
-    return ended;
+bool CSimulatedKeyboard::Reset() const {
+    return Run("reset").has_value();
 }
 
-std::optional<std::string> CSimulatorProcess::Run(const std::string& commandLine) const {
-    const auto result = m_connection.Run(commandLine);
-    if (!result || result->exitCode != 0)
+std::optional<std::string> CSimulatedKeyboard::Run(const std::string& commandLine) const {
+    const simkeyboard::CommandOutcome outcome = simkeyboard::Run(commandLine);
+    if (outcome.exitCode != simkeyboard::EXIT_DONE)
         return std::nullopt;
-    return result->text;
+    return outcome.text;
 }
 
-std::string CSimulatorProcess::Must(const std::string& commandLine) const {
+std::string CSimulatedKeyboard::Must(const std::string& commandLine) const {
     return Run(commandLine).value_or(std::string());
 }
 

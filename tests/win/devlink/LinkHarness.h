@@ -1,10 +1,9 @@
-// What the device link's tests and benchmark share: the simulated keyboard
-// process, the library loaded from a given folder, a window that records the
+// What the device link's tests and benchmark share: the simulated keyboard's
+// driver, the shipped library loaded by path, a window that records the
 // key events it receives, the keyboard's packet log read back, and counts of
 // this process's threads and handles.
 #pragma once
 
-#include "devlink/SimulatorPipe.h"
 #include "devlink/TarvoltXP.h"
 
 #include "framework/Handles.h"
@@ -18,31 +17,30 @@
 
 namespace devlinktest {
 
-// KeyboardSim.exe serve, stopped (or ended) when the object goes.
-class CSimulatorProcess {
+// The installed simulated keyboard, driven through its control device as
+// KeyboardSim drives it; reset again when the object goes, so a test leaves
+// no fault, delay or queued key behind.
+class CSimulatedKeyboard {
   public:
-    CSimulatorProcess() = default;
-    CSimulatorProcess(const CSimulatorProcess&) = delete;
-    CSimulatorProcess& operator=(const CSimulatorProcess&) = delete;
-    ~CSimulatorProcess();
+    CSimulatedKeyboard() = default;
+    CSimulatedKeyboard(const CSimulatedKeyboard&) = delete;
+    CSimulatedKeyboard& operator=(const CSimulatedKeyboard&) = delete;
+    ~CSimulatedKeyboard();
 
-    // Starts the keyboard and waits until it answers.
-    bool Start();
-    // Asks it to stop and waits for its process to end.
-    bool Stop();
-    // Output of one command line ("press 1 1"); nothing when it did not answer.
+    // Plugged, one interface, nothing queued; false when no driver answers.
+    bool Reset() const;
+    // Output of one command line ("press 1 1"); nothing when it failed.
     std::optional<std::string> Run(const std::string& commandLine) const;
     // Run, reporting a failed or refused command as an empty string.
     std::string Must(const std::string& commandLine) const;
-
-  private:
-    qxtest::Process m_process;
-    mutable devlink::sim::CSimulatorConnection m_connection;
 };
 
-std::wstring SimulatedLibraryPath();
-std::wstring ProductionLibraryPath();
+std::wstring LibraryPath();
 std::wstring KeyboardSimPath();
+
+// The first interface of the keyboard's class, opened as the library opens
+// it (access 0); empty when none is present.
+qx::unique_hfile OpenKeyboardInterface();
 
 // The six exports of one copy of the library, loaded by path.
 class CLinkLibrary {

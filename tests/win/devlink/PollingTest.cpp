@@ -1,11 +1,11 @@
 // Key events from the polling thread to the target window.
-#include "SimulatedLinkFixture.h"
+#include "LinkFixture.h"
 
 using namespace devlinktest;
 
 namespace {
 
-class DevlinkPolling : public SimulatedLinkTest {};
+class DevlinkPolling : public KeyboardLinkTest {};
 
 constexpr unsigned MARKER = 200;
 

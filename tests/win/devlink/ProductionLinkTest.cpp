@@ -1,8 +1,8 @@
-// The shipped library under Wine, where no QX-310 keyboard exists, and the
-// ways a program finds one library or the other.
+// The shipped library without a keyboard, a program that imports it, the
+// KeyboardSim command line, and the keyboard driver's own answers.
 #include "LinkHarness.h"
 
-#include "devlink/SimulatorPipe.h"
+#include "simkeyboard/KeyboardClient.h"
 
 #include <gtest/gtest.h>
 
@@ -11,8 +11,11 @@ using namespace devlinktest;
 namespace {
 
 TEST(DevlinkProduction, WithoutAKeyboardNothingStartsAndNothingIsHeld) {
+    CSimulatedKeyboard keyboard;
+    ASSERT_TRUE(keyboard.Reset());
+    keyboard.Must("unplug");
     CLinkLibrary link;
-    ASSERT_TRUE(link.Load(ProductionLibraryPath()));
+    ASSERT_TRUE(link.Load(LibraryPath()));
     CKeyRecorder recorder;
     qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
     const std::size_t threadsBefore = ThreadsOfThisProcess().size();
@@ -32,47 +35,28 @@ TEST(DevlinkProduction, WithoutAKeyboardNothingStartsAndNothingIsHeld) {
     EXPECT_FALSE(watcher.WaitForBoxes(1, 300));
 }
 
-std::wstring EnvironmentValue(const wchar_t* name) {
-    wchar_t value[32768];
-    const DWORD length = GetEnvironmentVariableW(name, value, 32768);
-    return length > 0 && length < 32768 ? std::wstring(value, length) : std::wstring();
-}
-
 // A program linked against the import library, as the resident program is,
-// calls all six exports of whichever TarvoltXP.dll it finds.
+// calls all six exports of the shipped library.
 TEST(DevlinkExports, ProgramLinkedAgainstTheImportLibraryCallsAllSix) {
-    const std::wstring probe = qxtest::TestBinPath(L"TarvoltXPImportProbe.exe");
-    const std::wstring path = EnvironmentValue(L"PATH");
-    wchar_t temp[MAX_PATH];
-    GetTempPathW(MAX_PATH, temp);
-    const std::wstring beside = std::wstring(temp) + L"devlink-beside";
-    CreateDirectoryW(beside.c_str(), nullptr);
-    ASSERT_TRUE(CopyFileW(probe.c_str(), (beside + L"\\TarvoltXPImportProbe.exe").c_str(), FALSE));
-    ASSERT_TRUE(
-        CopyFileW(SimulatedLibraryPath().c_str(), (beside + L"\\TarvoltXP.dll").c_str(), FALSE));
-
-    CSimulatorProcess keyboard;
-    ASSERT_TRUE(keyboard.Start());
+    CSimulatedKeyboard keyboard;
+    ASSERT_TRUE(keyboard.Reset());
+    wchar_t path[4096] = L"";
+    GetEnvironmentVariableW(L"PATH", path, static_cast<DWORD>(std::size(path)));
     struct Case {
         const char* label;
-        std::wstring program;
-        std::wstring pathFirst;
-        bool keyboardRunning;
+        const char* keyboardCommand;
         DWORD results; // bit i: export i returned non-zero
     } cases[] = {
-        {"shipped library on the path", probe, qxtest::BinPath(L""), true, 0},
-        {"simulated folder first on the path", probe, qxtest::BinPath(L"simulated"), true, 63},
-        {"copied beside the simulated library", beside + L"\\TarvoltXPImportProbe.exe",
-         qxtest::BinPath(L""), true, 63},
-        {"simulated library, keyboard stopped", probe, qxtest::BinPath(L"simulated"), false, 0},
+        {"keyboard plugged in", "plug", 63},
+        {"keyboard unplugged", "unplug", 0},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.label);
-        if (!c.keyboardRunning) {
-            ASSERT_TRUE(keyboard.Stop());
-        }
+        keyboard.Must(c.keyboardCommand);
+        // The shipped library is found on the path, as an installed one would be.
         qxtest::Process process =
-            qxtest::StartProcess(c.program, L"", {{L"PATH", c.pathFirst + L";" + path}});
+            qxtest::StartProcess(qxtest::TestBinPath(L"TarvoltXPImportProbe.exe"), L"",
+                                 {{L"PATH", qxtest::BinPath(L"") + L";" + path}});
         ASSERT_TRUE(process);
         const auto exitCode = process.WaitForExit(15000);
         ASSERT_TRUE(exitCode.has_value());
@@ -81,7 +65,9 @@ TEST(DevlinkExports, ProgramLinkedAgainstTheImportLibraryCallsAllSix) {
 }
 
 // The command line that shells, the demo and the resident program's tests use.
-TEST(DevlinkSimulatorCommandLine, CommandsReachTheRunningKeyboard) {
+TEST(DevlinkSimulatorCommandLine, CommandsReachTheInstalledKeyboard) {
+    CSimulatedKeyboard keyboard;
+    ASSERT_TRUE(keyboard.Reset());
     const auto run = [](const std::wstring& arguments) -> std::optional<DWORD> {
         qxtest::Process process = qxtest::StartProcess(KeyboardSimPath(), arguments);
         return process ? process.WaitForExit(20000) : std::nullopt;
@@ -90,9 +76,7 @@ TEST(DevlinkSimulatorCommandLine, CommandsReachTheRunningKeyboard) {
         const wchar_t* arguments;
         DWORD exitCode;
     } steps[] = {
-        {L"press 1 1", 1},                 // nothing running yet
-        {L"start", 0},      {L"start", 0}, // already running is fine
-        {L"serve", 1},                     // a second keyboard refuses
+        {L"install", 0}, // already installed is fine
         {L"press 3 1", 0},  {L"queue 4:0 5:1", 0}, {L"press 300 1", 2},
         {L"frobnicate", 2}, {L"fault 31", 2},      {L"reply error=121 0 0 7 1", 0},
         {L"status", 0},     {L"log", 0},           {L"help", 0},
@@ -101,13 +85,40 @@ TEST(DevlinkSimulatorCommandLine, CommandsReachTheRunningKeyboard) {
         SCOPED_TRACE(std::string(step.arguments, step.arguments + wcslen(step.arguments)));
         EXPECT_EQ(std::optional<DWORD>(step.exitCode), run(step.arguments));
     }
-    const auto status = devlink::sim::RunSimulatorCommand("status");
-    ASSERT_TRUE(status);
-    EXPECT_NE(std::string::npos, status->text.find("queued=4")) << status->text;
+    EXPECT_NE(std::string::npos, keyboard.Must("status").find("queued=4"));
+}
 
-    EXPECT_EQ(std::optional<DWORD>(0), run(L"stop"));
-    EXPECT_FALSE(devlink::sim::RunSimulatorCommand("status")) << "still running after stop";
-    EXPECT_EQ(std::optional<DWORD>(1), run(L"stop"));
+// The driver completes a faulted request with a status that the system maps
+// back to the Win32 error asked for; a handle from before an unplug stays
+// dead after the keyboard is plugged in again.
+TEST(DevlinkKeyboardDriver, FaultsAndUnplugReachTheCallerAsTheirWin32Errors) {
+    CSimulatedKeyboard keyboard;
+    ASSERT_TRUE(keyboard.Reset());
+    const qx::unique_hfile device = OpenKeyboardInterface();
+    ASSERT_TRUE(device) << "no keyboard interface";
+    const auto poll = [](HANDLE handle) {
+        BYTE request[4] = {254, 0, 0, 33};
+        BYTE reply[400] = {};
+        DWORD returned = 0;
+        const BOOL succeeded = DeviceIoControl(handle, 0x000B0008, request, sizeof request, reply,
+                                               sizeof reply, &returned, nullptr);
+        return succeeded ? 0 : GetLastError();
+    };
+    for (const DWORD error : {121ul, 1167ul, 31ul, 87ul, 1ul, 1460ul}) {
+        SCOPED_TRACE(error);
+        keyboard.Must("fault " + std::to_string(error) + " 1");
+        EXPECT_EQ(error, poll(device.get()));
+    }
+    EXPECT_EQ(0u, poll(device.get()));
+
+    keyboard.Must("unplug");
+    EXPECT_FALSE(OpenKeyboardInterface()) << "the interface stayed after the unplug";
+    EXPECT_EQ(1167u, poll(device.get()));
+    keyboard.Must("plug");
+    EXPECT_EQ(1167u, poll(device.get())) << "a handle from before the unplug came back";
+    const qx::unique_hfile reopened = OpenKeyboardInterface();
+    ASSERT_TRUE(reopened);
+    EXPECT_EQ(0u, poll(reopened.get()));
 }
 
 } // namespace

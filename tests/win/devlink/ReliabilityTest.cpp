@@ -1,11 +1,11 @@
 // Many load/unload cycles, and a keyboard unplugged while it is polled.
-#include "SimulatedLinkFixture.h"
+#include "LinkFixture.h"
 
 using namespace devlinktest;
 
 namespace {
 
-class DevlinkReliability : public SimulatedLinkTest {};
+class DevlinkReliability : public KeyboardLinkTest {};
 
 TEST_F(DevlinkReliability, ThousandLoadUnloadCyclesLeakNoHandleOrThread) {
     // One cycle first, so that what the system sets up once is not counted.

@@ -80,10 +80,6 @@ std::wstring SetupPackage() {
     return WindowsPath(QX_SETUP_PACKAGE);
 }
 
-std::wstring SimulatedSetupPackage() {
-    return WindowsPath(QX_SIMULATED_SETUP_PACKAGE);
-}
-
 std::vector<std::wstring> PackagedFiles() {
     std::vector<std::wstring> files = SplitList(Wide(QX_PACKAGED_FILES));
     std::sort(files.begin(), files.end());
@@ -325,15 +321,9 @@ std::optional<DWORD> RunQuietConsoleProgram(const std::wstring& program,
     return process.WaitForExit(kAppearTimeoutMs);
 }
 
-void PlugInSimulatedKeyboard() {
-    const std::wstring keyboard = BinPath(L"simulated\\KeyboardSim.exe");
-    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(keyboard, L"start"));
-    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(keyboard, L"reset"));
-}
-
-void UnplugSimulatedKeyboard() {
-    const std::wstring keyboard = BinPath(L"simulated\\KeyboardSim.exe");
-    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(keyboard, L"stop"));
+void ResetSimulatedKeyboard() {
+    EXPECT_EQ(std::optional<DWORD>(0),
+              RunQuietConsoleProgram(BinPath(L"simkeyboard\\KeyboardSim.exe"), L"reset"));
 }
 
 Process OpenRunningCopy(DWORD processId) {

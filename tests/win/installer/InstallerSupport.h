@@ -28,8 +28,6 @@ const DWORD kSetupTimeoutMs = 60000;
 const DWORD kAppearTimeoutMs = 30000;
 
 std::wstring SetupPackage();
-// The same setup with the simulated keyboard's device library.
-std::wstring SimulatedSetupPackage();
 // File names the package carries, sorted.
 std::vector<std::wstring> PackagedFiles();
 
@@ -89,11 +87,9 @@ std::wstring ShortcutTarget(const std::wstring& shortcut);
 std::vector<DWORD> RunningCopies();
 // Running processes of that executable, wherever it lies.
 std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
-// Starts the simulated keyboard (if it is not running) with nothing queued,
-// and stops it. Wine hands every process the test's own Unix error output,
-// which ctest waits on, so a keyboard left running would hold the test open.
-void PlugInSimulatedKeyboard();
-void UnplugSimulatedKeyboard();
+// The simulated keyboard's driver, installed for the Wine session, plugged in
+// with nothing queued.
+void ResetSimulatedKeyboard();
 qxtest::Process OpenRunningCopy(DWORD processId);
 
 // A folder nobody can write to (immutable for root, no write permission

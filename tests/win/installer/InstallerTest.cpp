@@ -134,26 +134,25 @@ class InstallerTest : public ::testing::Test {
     }
 };
 
-// Tarvolt itself, installed by the setup that carries the simulated
-// keyboard's device library.
+// Tarvolt itself, installed by the shipped setup, on the simulated keyboard's
+// driver.
 class InstallerWithTarvolt : public InstallerTest {
   protected:
     void SetUp() override {
         InstallerTest::SetUp();
-        PlugInSimulatedKeyboard();
+        ResetSimulatedKeyboard();
         DeleteUserKey(kSettingsKey);
     }
 
     void TearDown() override {
         InstallerTest::TearDown();
-        UnplugSimulatedKeyboard();
+        ResetSimulatedKeyboard();
     }
 
     // Installs, starts the installed Tarvolt and waits until it runs on the
     // keyboard: it writes its preference defaults only once the device link is open.
     Process InstallAndStartTarvolt(const std::wstring& folder) {
-        EXPECT_EQ(std::optional<DWORD>(kSetupDone),
-                  RunSilentSetup(folder, L"", SimulatedSetupPackage()));
+        EXPECT_EQ(std::optional<DWORD>(kSetupDone), RunSilentSetup(folder));
         Process tarvolt = StartProcess(folder + L"\\Tarvolt.exe");
         const DWORD id = tarvolt.Id();
         EXPECT_TRUE(
@@ -499,7 +498,7 @@ TEST_F(InstallerWithTarvolt, UpgradeStopsTarvoltAndStartsOneCopyWhenAsked) {
 
         if (c.wizard) {
             const Environment language = EnglishUserInterface();
-            Process setup = StartSetupWizard(folder, language, SimulatedSetupPackage());
+            Process setup = StartSetupWizard(folder, language);
             HWND wizard = WaitForWizard(SetupCaption(language));
             ASSERT_NE(nullptr, WaitForControl(wizard, folder)) << "no folder page";
             ClickButton(wizard, IDOK); // Install
@@ -509,8 +508,7 @@ TEST_F(InstallerWithTarvolt, UpgradeStopsTarvoltAndStartsOneCopyWhenAsked) {
             ClickButton(wizard, IDOK); // Finish
             EXPECT_EQ(std::optional<DWORD>(kSetupDone), setup.WaitForExit(kSetupTimeoutMs));
         } else {
-            EXPECT_EQ(std::optional<DWORD>(kSetupDone),
-                      RunSilentSetup(folder, c.options, SimulatedSetupPackage()));
+            EXPECT_EQ(std::optional<DWORD>(kSetupDone), RunSilentSetup(folder, c.options));
         }
         EXPECT_TRUE(before.WaitForExit(5000).has_value()) << "the old copy still runs";
 

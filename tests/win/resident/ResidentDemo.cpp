@@ -276,7 +276,7 @@ int main(int argc, char** argv) {
     DeleteUserKey(PRODUCT_KEY);
     KeyboardServer keyboard;
     if (!keyboard.Start()) {
-        std::printf("the simulated keyboard did not come up\n");
+        std::printf("the simulated keyboard's driver is not installed\n");
         return 1;
     }
     const RunFolder folder("demo");

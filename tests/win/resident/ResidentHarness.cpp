@@ -85,17 +85,14 @@ INPUT MouseInput(DWORD flags) {
 
 } // namespace
 
-RunFolder::RunFolder(const std::string& name, DeviceLink deviceLink)
+RunFolder::RunFolder(const std::string& name)
     : m_path(WindowsPath(QX_RESIDENT_RUN_DIR) + L"\\" + Wide(name.c_str())) {
     CreateFolders(m_path);
     EndProcessesIn(*this);
     EmptyFolder(m_path);
-    for (const wchar_t* file :
-         {L"Tarvolt.exe", L"Corvix.dll", L"Lqnmod.dll", L"Vistrel.exe", L"Pellor.exe"})
+    for (const wchar_t* file : {L"Tarvolt.exe", L"TarvoltXP.dll", L"Corvix.dll", L"Lqnmod.dll",
+                                L"Vistrel.exe", L"Pellor.exe"})
         Copy(BinPath(file), file);
-    Copy(deviceLink == DeviceLink::Simulated ? BinPath(L"simulated\\TarvoltXP.dll")
-                                             : BinPath(L"TarvoltXP.dll"),
-         L"TarvoltXP.dll");
     Copy(TestBinPath(L"sndvol32.exe"), L"sndvol32.exe");
 }
 
@@ -177,21 +174,15 @@ CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring&
 }
 
 CommandResult Keyboard::Run(const std::wstring& arguments) {
-    return RunConsoleProgram(BinPath(L"simulated\\KeyboardSim.exe"), arguments, 15000);
+    return RunConsoleProgram(BinPath(L"simkeyboard\\KeyboardSim.exe"), arguments, 15000);
 }
 
 bool KeyboardServer::Start() {
-    Keyboard::Run(L"stop"); // one left behind by an earlier run
-    m_process = StartProcess(BinPath(L"simulated\\KeyboardSim.exe"), L"serve");
-    return m_process && WaitUntil([] { return Keyboard::Run(L"status").exitCode == 0; }, 15000);
+    return Keyboard::Run(L"reset").exitCode == 0;
 }
 
 void KeyboardServer::Stop() {
-    if (!m_process.IsRunning())
-        return;
-    Keyboard::Run(L"stop");
-    m_process.WaitForExit(10000);
-    m_process.Kill();
+    Keyboard::Run(L"reset");
 }
 
 void Keyboard::Press(unsigned code, unsigned state) {
@@ -433,7 +424,7 @@ using namespace qxtest;
 void ResidentTest::SetUp() {
     DeleteUserKey(PRODUCT_KEY);
     SetProgramWindowsVersion(L"Tarvolt.exe", L"");
-    ASSERT_TRUE(m_keyboard.Start()) << "the simulated keyboard did not come up";
+    ASSERT_TRUE(m_keyboard.Start()) << "the simulated keyboard's driver is not installed";
 }
 
 void ResidentTest::TearDown() {
@@ -443,11 +434,11 @@ void ResidentTest::TearDown() {
     SetProgramWindowsVersion(L"Tarvolt.exe", L"");
 }
 
-const RunFolder& ResidentTest::Folder(DeviceLink deviceLink) {
+const RunFolder& ResidentTest::Folder() {
     if (!m_folder) {
         const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-        m_folder = std::make_unique<RunFolder>(
-            std::string(test->test_suite_name()) + "." + test->name(), deviceLink);
+        m_folder =
+            std::make_unique<RunFolder>(std::string(test->test_suite_name()) + "." + test->name());
     }
     return *m_folder;
 }

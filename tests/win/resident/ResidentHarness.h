@@ -1,5 +1,5 @@
 // What the resident program's end-to-end tests share: a folder with a copy
-// of the system per test, the simulated keyboard's command line, the running
+// of the system per test, the simulated keyboard driver's command line, the running
 // resident program's windows, the tray, and the processes it starts.
 #pragma once
 
@@ -27,13 +27,11 @@ constexpr UINT WM_TRAYNOTIFY = 2023;
 constexpr UINT WM_SESSIONSWITCH = 8625;
 constexpr UINT TRAY_ICON_ID = 102;
 
-enum class DeviceLink { Simulated, Production };
-
-// A fresh folder holding Tarvolt.exe, its libraries, the programs it starts
-// and the volume-control stand-in, as an installation would lay them out.
+// A fresh folder holding Tarvolt.exe, the shipped libraries, the programs it
+// starts and the volume-control stand-in, as an installation would lay them out.
 class RunFolder {
   public:
-    RunFolder(const std::string& name, DeviceLink deviceLink = DeviceLink::Simulated);
+    explicit RunFolder(const std::string& name);
     std::wstring Path() const { return m_path; }
     std::wstring File(const std::wstring& name) const { return m_path + L"\\" + name; }
     void Remove(const std::wstring& name) const;
@@ -52,23 +50,22 @@ struct CommandResult {
 CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring& arguments,
                                 DWORD timeoutMs);
 
-// The simulated keyboard's server for the length of one test or program: its
-// own child process, so nothing of it outlives its owner.
+// The simulated keyboard's driver, installed once for the Wine session, for
+// the length of one test or program: reset when taken and when let go, so
+// nothing queued, faulted or unplugged outlives its owner.
 class KeyboardServer {
   public:
     KeyboardServer() = default;
     KeyboardServer(const KeyboardServer&) = delete;
     KeyboardServer& operator=(const KeyboardServer&) = delete;
     ~KeyboardServer() { Stop(); }
+    // False when the driver is not installed.
     bool Start();
     void Stop();
-
-  private:
-    Process m_process;
 };
 
-// The simulated keyboard, driven through its command line as a person
-// presses keys.
+// The simulated keyboard, driven through KeyboardSim's command line as a
+// person presses keys.
 class Keyboard {
   public:
     static CommandResult Run(const std::wstring& arguments);
@@ -133,7 +130,7 @@ class ResidentTest : public ::testing::Test {
     void SetUp() override;
     void TearDown() override;
     // The copy of the system for this test, made on first use.
-    const RunFolder& Folder(DeviceLink deviceLink = DeviceLink::Simulated);
+    const RunFolder& Folder();
     // Parameters of the next on-screen display started from the folder.
     std::wstring WaitForNoticeParameters(DWORD timeoutMs = 10000);
     // The display processes started from the folder so far, ended.

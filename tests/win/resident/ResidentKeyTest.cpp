@@ -2,7 +2,9 @@
 // on-screen display, the programmable keys' bindings, the volume pop-up.
 #include "ResidentHarness.h"
 
+#include "OsdTestSupport.h"
 #include "fixtures/setup/FixtureSetup.h"
+#include "framework/Handles.h"
 
 #include <gtest/gtest.h>
 
@@ -45,6 +47,16 @@ std::vector<std::string> Events(const std::vector<std::string>& log, const std::
             found.push_back(line);
     }
     return found;
+}
+
+// The shell open calls for web addresses that the hook WatchShellCalls noted
+// in the resident program.
+std::vector<std::string> WebAddressCalls(const RunFolder& folder) {
+    std::vector<std::string> calls;
+    for (const std::string& line : ReadLines(folder.File(L"shell-calls.log")))
+        if (line.find("http://") != std::string::npos)
+            calls.push_back(line);
+    return calls;
 }
 
 DWORD TickOf(const std::string& logLine) {
@@ -239,11 +251,21 @@ TEST_F(ResidentKeys, LabelLeavesTheForegroundAndTheTypedKeysWithTheUsersWindow) 
     EXPECT_TRUE(typist.WaitForExit(5000).has_value());
 }
 
-TEST_F(ResidentKeys, BoundWebAddressesReachTheWebHandler) {
+TEST_F(ResidentKeys, BoundWebAddressesTakeTheirOwnRoutesToTheWebHandler) {
     const ClassesRegistration webHandler = RegisterWebHandler();
-    // The shell library's action expands environment strings. (Wine's plain
-    // shell open expands them too, so here the opened address cannot tell
-    // the two routes apart.)
+    // Wine's plain shell open expands environment strings as the shell
+    // library's action does, so the opened address alone cannot tell the two
+    // routes apart: the hook notes which module makes which shell call.
+    const qx::unique_handle watched(
+        CreateEventW(nullptr, TRUE, FALSE, L"QX test shell calls watched"));
+    ASSERT_TRUE(watched);
+    osdtest::GlobalHook watch(WH_GETMESSAGE, "WatchShellCalls");
+    ASSERT_TRUE(watch);
+    PostMessageW(m_resident.keyService, WM_NULL, 0, 0);
+    ASSERT_TRUE(
+        WaitUntil([&] { return WaitForSingleObject(watched.get(), 0) == WAIT_OBJECT_0; }, 10000))
+        << "the hook did not reach the resident program";
+
     const char byHand[] = "http://example.test/%USERNAME%/by-hand";
     char expanded[300] = {};
     ASSERT_GT(ExpandEnvironmentStringsA(byHand, expanded, sizeof expanded), 0u);
@@ -253,19 +275,25 @@ TEST_F(ResidentKeys, BoundWebAddressesReachTheWebHandler) {
         const std::wstring& key;
         DWORD type;
         const char* stored;
+        const char* call;
         const char* opened;
         const wchar_t* label;
     } cases[] = {
-        {2, PROG2_KEY, 1, "http://example.test/prog2", "http://example.test/prog2",
+        {2, PROG2_KEY, 1, "http://example.test/prog2",
+         "ShellExecuteA from Tarvolt.exe: http://example.test/prog2", "http://example.test/prog2",
          L"Prog 2``0`0`255"},
-        // Type 0 with a command, as a store edited by hand holds it: opened
-        // through the shell library's web-address action.
-        {1, PROG1_KEY, 0, byHand, expanded, L"Prog 1``0`0`255"},
+        // Type 0 with a command, as a store edited by hand holds it: the
+        // shell library's web-address action, which has the shell expand
+        // environment strings and show no error box.
+        {1, PROG1_KEY, 0, byHand,
+         "ShellExecuteExA from Corvix.dll, mask 0x780: http://example.test/%USERNAME%/by-hand",
+         expanded, L"Prog 1``0`0`255"},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.type);
         EndNotices();
         ClearFixtureLog(Fixture::WebHandler);
+        DeleteFileW(Folder().File(L"shell-calls.log").c_str());
         SetUserDword(c.key, L"Type", c.type);
         SetUserString(c.key, L"Command", c.stored);
         Keyboard::Press(c.code, 1);
@@ -274,6 +302,7 @@ TEST_F(ResidentKeys, BoundWebAddressesReachTheWebHandler) {
             WaitForFixtureLogLine(Fixture::WebHandler, std::string("open ") + c.opened, 15000))
             << "the web handler was not asked to open the address: "
             << ::testing::PrintToString(FixtureLog(Fixture::WebHandler));
+        EXPECT_EQ(std::vector<std::string>{c.call}, WebAddressCalls(Folder()));
         EXPECT_TRUE(ProcessesIn(Folder(), L"Pellor.exe").empty());
         EndFixtureProcesses(Fixture::WebHandler);
     }

@@ -161,7 +161,8 @@ TEST_F(ResidentStart, KoreanVersionBoxOnOldWindows) {
 }
 
 TEST_F(ResidentStart, WithoutTheKeyboardTheDriverErrorEndsTheProgramAndWritesNothing) {
-    const RunFolder& folder = Folder(DeviceLink::Production);
+    Keyboard::Unplug();
+    const RunFolder& folder = Folder();
     MessageBoxWatcher boxes(L"Tarvolt", IDOK);
     Process resident = StartProcess(folder.File(L"Tarvolt.exe"), L"", EnglishUserInterface());
     ASSERT_TRUE(resident);

@@ -175,6 +175,7 @@ void MessageBoxWatcher::WatchLoop() {
         }
         Sleep(100); // let the box paint its icon before it is read
         SeenBox seen = ReadMessageBox(box);
+        seen.answeredTick = GetTickCount();
         EnterCriticalSection(&m_lock);
         m_boxes.push_back(std::move(seen));
         LeaveCriticalSection(&m_lock);

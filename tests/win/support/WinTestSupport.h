@@ -109,6 +109,7 @@ struct SeenBox {
     std::vector<int> buttons; // control ids: IDOK, IDCANCEL, IDYES, IDNO ...
     int defaultButton = 0;    // id of the button with the default style
     UINT icon = 0; // MB_ICONHAND, MB_ICONQUESTION, MB_ICONEXCLAMATION, MB_ICONASTERISK or 0
+    DWORD answeredTick = 0; // GetTickCount() when the watcher clicked its button
 };
 
 // Watches for message boxes with the given caption on its own thread,

@@ -1,4 +1,4 @@
-// A test with the simulated keyboard running and the simulated library loaded.
+// A test with the simulated keyboard reset and the shipped library loaded.
 #pragma once
 
 #include "LinkHarness.h"
@@ -7,11 +7,11 @@
 
 namespace devlinktest {
 
-class SimulatedLinkTest : public ::testing::Test {
+class KeyboardLinkTest : public ::testing::Test {
   protected:
     void SetUp() override {
-        ASSERT_TRUE(m_keyboard.Start()) << "the simulated keyboard did not come up";
-        ASSERT_TRUE(m_link.Load(SimulatedLibraryPath())) << "simulated TarvoltXP.dll not loaded";
+        ASSERT_TRUE(m_keyboard.Reset()) << "the simulated keyboard's driver is not installed";
+        ASSERT_TRUE(m_link.Load(LibraryPath())) << "TarvoltXP.dll not loaded";
     }
     void TearDown() override { m_link.UnloadDriver(); }
 
@@ -44,7 +44,7 @@ class SimulatedLinkTest : public ::testing::Test {
         return std::stoi(status.substr(at + name.size() + 2));
     }
 
-    CSimulatorProcess m_keyboard;
+    CSimulatedKeyboard m_keyboard;
     CLinkLibrary m_link;
     CKeyRecorder m_recorder;
 };

@@ -1,20 +1,31 @@
-// The simulated keyboard's command line: parsing the words and carrying out
-// the commands that act on the keyboard. Plain logic.
+// KeyboardSim's command line: the words parsed into one command for the
+// simulated keyboard's driver. Plain logic.
 #pragma once
 
-#include "SimulatedKeyboard.h"
+#include "KeyboardControl.h"
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <vector>
 
-namespace devlink::sim {
+namespace simkeyboard {
+
+constexpr unsigned MAX_INTERFACES = QXSIM_MAX_INTERFACES;
+constexpr std::uint32_t MAX_DELAY_MS = 60000;
+constexpr std::size_t MAX_REPLY_BYTES = 400;
+// Win32 errors are 16-bit values; the driver hands each back as a status.
+constexpr std::uint32_t MAX_ERROR = 0xFFFF;
+
+// One reply to a poll, exactly as the driver will hand it over.
+struct PollReply {
+    std::vector<std::uint8_t> bytes; // at most 400
+    std::uint32_t error = 0;         // 0: the request succeeds
+};
 
 enum class Verb {
-    Serve,
-    Start,
-    Stop,
+    Install,
+    Remove,
     Status,
     Press,
     Queue,
@@ -48,8 +59,4 @@ ParsedCommand ParseSimulatorCommand(const std::vector<std::string>& words);
 // What the program prints for "help" and after a refused command line.
 std::string UsageText();
 
-// Carries out a command that acts on the keyboard (not serve, start or stop)
-// and gives the text to print.
-std::string ExecuteOn(SimulatedKeyboard& keyboard, const SimulatorCommand& command);
-
-} // namespace devlink::sim
+} // namespace simkeyboard

@@ -1,12 +1,10 @@
 #include "SimulatorCommand.h"
 
-#include "CommandPacket.h"
-
 #include <cerrno>
 #include <cstdlib>
 #include <map>
 
-namespace devlink::sim {
+namespace simkeyboard {
 
 namespace {
 
@@ -108,13 +106,13 @@ struct Parser {
         std::size_t at = 1;
         const std::string errorPrefix = "error=";
         if (at < words.size() && words[at].compare(0, errorPrefix.size(), errorPrefix) == 0) {
-            const auto value = ParseNumber(words[at].substr(errorPrefix.size()), 0xFFFFFFFFu);
+            const auto value = ParseNumber(words[at].substr(errorPrefix.size()), MAX_ERROR);
             if (!value)
                 return Fail("not an error code: \"" + words[at] + "\"");
             reply.error = *value;
             ++at;
         }
-        if (words.size() - at > PACKET_SIZE)
+        if (words.size() - at > MAX_REPLY_BYTES)
             return Fail("a reply holds at most 400 bytes");
         for (; at < words.size(); ++at) {
             std::uint8_t byte = 0;
@@ -137,7 +135,7 @@ struct Parser {
         case Verb::Interfaces:
             return ExpectCount(1, 1) && Number(1, "N", MAX_INTERFACES, result.number);
         case Verb::Fault:
-            return ExpectCount(2, 3) && Number(1, "ERROR", 0xFFFFFFFFu, result.number) &&
+            return ExpectCount(2, 3) && Number(1, "ERROR", MAX_ERROR, result.number) &&
                    Number(2, "COUNT", 1000000, result.count) && OptionalCommandByte(3);
         case Verb::Delay:
             return ExpectCount(1, 2) && Number(1, "MS", MAX_DELAY_MS, result.number) &&
@@ -150,12 +148,11 @@ struct Parser {
 
 const std::map<std::string, Verb>& Verbs() {
     static const std::map<std::string, Verb> verbs = {
-        {"serve", Verb::Serve},   {"start", Verb::Start},           {"stop", Verb::Stop},
-        {"status", Verb::Status}, {"press", Verb::Press},           {"queue", Verb::Queue},
-        {"reply", Verb::Reply},   {"unplug", Verb::Unplug},         {"plug", Verb::Plug},
-        {"fault", Verb::Fault},   {"interfaces", Verb::Interfaces}, {"delay", Verb::Delay},
-        {"log", Verb::Log},       {"clear", Verb::Clear},           {"reset", Verb::Reset},
-        {"help", Verb::Help},
+        {"install", Verb::Install},       {"remove", Verb::Remove}, {"status", Verb::Status},
+        {"press", Verb::Press},           {"queue", Verb::Queue},   {"reply", Verb::Reply},
+        {"unplug", Verb::Unplug},         {"plug", Verb::Plug},     {"fault", Verb::Fault},
+        {"interfaces", Verb::Interfaces}, {"delay", Verb::Delay},   {"log", Verb::Log},
+        {"clear", Verb::Clear},           {"reset", Verb::Reset},   {"help", Verb::Help},
     };
     return verbs;
 }
@@ -176,12 +173,11 @@ ParsedCommand ParseSimulatorCommand(const std::vector<std::string>& words) {
 }
 
 std::string UsageText() {
-    return "KeyboardSim: the simulated QX-310 keyboard driver.\n"
+    return "KeyboardSim: controls the simulated QX-310 keyboard's driver.\n"
            "Usage: KeyboardSim COMMAND [ARGUMENTS]\n"
-           "  serve                        be the keyboard in this process until \"stop\"\n"
-           "  start                        run \"serve\" in the background, return once it "
-           "answers\n"
-           "  stop                         end the running keyboard\n"
+           "  install                      install the driver (qxsimkbd.inf beside this\n"
+           "                               program) and wait until the keyboard is present\n"
+           "  remove                       remove the keyboard's device\n"
            "  status                       plugged, interfaces, queued replies, open devices\n"
            "  press CODE STATE             queue the key event {0, 0, CODE, STATE}\n"
            "  queue CODE:STATE...          queue several key events, in order\n"
@@ -199,51 +195,8 @@ std::string UsageText() {
            "  clear                        empty the packet log\n"
            "  reset                        plugged, one interface, nothing queued, no faults,\n"
            "                               no delay, empty log\n"
-           "Numbers are decimal or 0x hexadecimal. Exit code 0 done, 1 no keyboard\n"
-           "running (or it did not answer), 2 bad command line.\n";
+           "Numbers are decimal or 0x hexadecimal; errors are Win32 errors, 0 to 65535.\n"
+           "Exit code 0 done, 1 no keyboard driver (or it refused), 2 bad command line.\n";
 }
 
-std::string ExecuteOn(SimulatedKeyboard& keyboard, const SimulatorCommand& command) {
-    switch (command.verb) {
-    case Verb::Status:
-        return keyboard.Status();
-    case Verb::Press:
-    case Verb::Queue:
-    case Verb::Reply:
-        for (const PollReply& reply : command.replies)
-            keyboard.Queue(reply);
-        return "queued " + std::to_string(command.replies.size()) + "\n";
-    case Verb::Unplug:
-        keyboard.Unplug();
-        return "unplugged\n";
-    case Verb::Plug:
-        keyboard.Plug();
-        return "plugged\n";
-    case Verb::Interfaces:
-        keyboard.SetInterfaces(command.number);
-        return "interfaces " + std::to_string(command.number) + "\n";
-    case Verb::Fault:
-        keyboard.AddFault(command.number, command.count, command.command);
-        return "fault set\n";
-    case Verb::Delay:
-        keyboard.SetDelay(command.number, command.command);
-        return "delay set\n";
-    case Verb::Log:
-        return keyboard.LogText();
-    case Verb::Clear:
-        keyboard.ClearLog();
-        return "log cleared\n";
-    case Verb::Reset:
-        keyboard.Reset();
-        return "reset\n";
-    case Verb::Help:
-        return UsageText();
-    case Verb::Serve:
-    case Verb::Start:
-    case Verb::Stop:
-        break;
-    }
-    return "not a keyboard command\n";
-}
-
-} // namespace devlink::sim
+} // namespace simkeyboard

@@ -1,0 +1,649 @@
+/* The simulated QX-310 keyboard's kernel driver, never shipped. It is the
+ * function driver of the root-enumerated devices root\qxsimkbd\0 to \3, one
+ * device interface of the keyboard each, and answers the device link's
+ * command packets the way the keyboard would. A control device of its own
+ * lets KeyboardSim queue key events, unplug the keyboard, inject faults and
+ * delays and read the request log. */
+#include <ntddk.h>
+
+#include "KeyboardControl.h"
+
+#define POOL_TAG 0x6B73785Au /* "Zxsk" */
+#define IOCTL_DEVICELINK 0x000B0008u
+#define COMMAND_MARKER 254
+#define CMD_POLL_EVENT 33
+#define NO_COMMAND 0xFFFFFFFFu
+
+static const GUID KEYBOARD_INTERFACE_GUID = {
+    0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
+/* One root device of the keyboard and its interface. */
+typedef struct KEYBOARD_DEVICE {
+    PDEVICE_OBJECT lower;
+    UNICODE_STRING link;
+    ULONG index; /* the device instance number: the interface's place */
+    BOOLEAN enabled;
+    BOOLEAN started;
+} KEYBOARD_DEVICE;
+
+typedef struct FAULT {
+    ULONG error;
+    ULONG remaining;
+    ULONG command;
+} FAULT;
+
+/* All the keyboard's state, under one spin lock. */
+typedef struct KEYBOARD_STATE {
+    KSPIN_LOCK lock;
+    PDEVICE_OBJECT control;
+    PDEVICE_OBJECT keyboards[QXSIM_MAX_INTERFACES]; /* by index, once added */
+    BOOLEAN plugged;
+    ULONG interfaces;
+    ULONG plugIn; /* counts unplugs, so handles opened before one stay dead */
+    ULONG lastConnection;
+    ULONG open;
+    ULONG inFlight;
+    ULONGLONG requests;
+    QXSIM_REPLY* replies; /* ring of QXSIM_MAX_QUEUED */
+    ULONG firstReply;
+    ULONG queued;
+    FAULT faults[QXSIM_MAX_FAULTS];
+    ULONG faultCount;
+    ULONG delayMs;
+    ULONG delayCommand;
+    QXSIM_RECORD* log; /* ring of QXSIM_LOG_LIMIT */
+    ULONG logNumber;   /* number of the newest record */
+    ULONG logCount;
+    ULONG logDropped;
+} KEYBOARD_STATE;
+
+static KEYBOARD_STATE g_state;
+
+/* A request the keyboard answers late, from a thread of its own. */
+typedef struct HELD_REQUEST {
+    PIRP irp;
+    NTSTATUS status;
+    ULONG_PTR information;
+    ULONG delayMs;
+} HELD_REQUEST;
+
+/* The status whose Win32 error, as the system maps it, is the one asked for. */
+static NTSTATUS StatusForError(ULONG error) {
+    switch (error) {
+    case 0:
+        return STATUS_SUCCESS;
+    case 1:
+        return STATUS_INVALID_DEVICE_REQUEST;
+    case 5:
+        return STATUS_ACCESS_DENIED;
+    case 6:
+        return STATUS_INVALID_HANDLE;
+    case 21:
+        return STATUS_DEVICE_NOT_READY;
+    case 31:
+        return STATUS_UNSUCCESSFUL;
+    case 87:
+        return STATUS_INVALID_PARAMETER;
+    case 121:
+        return STATUS_IO_TIMEOUT;
+    case 995:
+        return STATUS_CANCELLED;
+    case 1117:
+        return STATUS_IO_DEVICE_ERROR;
+    case 1167:
+        return STATUS_DEVICE_NOT_CONNECTED;
+    default:
+        return (NTSTATUS)(0xC0070000u | (error & 0xFFFFu)); /* a Win32 error as a status */
+    }
+}
+
+/* An error status hands no bytes back to the caller; a reply that carries
+ * bytes and an error completes with the error as a warning, which does. */
+static NTSTATUS ReplyStatus(ULONG error, ULONG_PTR returned) {
+    if (error != 0 && returned > 0)
+        return (NTSTATUS)(0x80070000u | (error & 0xFFFFu));
+    return StatusForError(error);
+}
+
+static QXSIM_RECORD* NewRecord(ULONG kind, ULONG connection) {
+    ULONG slot;
+    QXSIM_RECORD* record;
+    if (g_state.logCount == QXSIM_LOG_LIMIT) {
+        ++g_state.logDropped;
+        --g_state.logCount;
+    }
+    ++g_state.logNumber;
+    ++g_state.logCount;
+    slot = g_state.logNumber % QXSIM_LOG_LIMIT;
+    record = &g_state.log[slot];
+    RtlZeroMemory(record, sizeof *record);
+    record->number = g_state.logNumber;
+    record->kind = kind;
+    record->connection = connection;
+    return record;
+}
+
+static BOOLEAN TakeFault(ULONG command, ULONG* error) {
+    ULONG i;
+    for (i = 0; i < g_state.faultCount; ++i) {
+        FAULT* fault = &g_state.faults[i];
+        if (fault->command != QXSIM_ANY_COMMAND && fault->command != command)
+            continue;
+        *error = fault->error;
+        if (--fault->remaining == 0) {
+            RtlMoveMemory(fault, fault + 1, (g_state.faultCount - i - 1) * sizeof *fault);
+            --g_state.faultCount;
+        }
+        return TRUE;
+    }
+    return FALSE;
+}
+
+/* Answers one command packet under the lock: the Win32 error (0 for
+ * success), the reply written to out, and the bytes returned. */
+static ULONG AnswerPacket(ULONG connectionPlugIn, ULONG controlCode, const UCHAR* input,
+                          ULONG command, UCHAR* out, ULONG outSize, ULONG* returned) {
+    ULONG error = 0;
+    *returned = 0;
+    if (!g_state.plugged || connectionPlugIn != g_state.plugIn)
+        return 1167;
+    if (TakeFault(command, &error))
+        return error;
+    if (controlCode != IOCTL_DEVICELINK)
+        return 1;
+    if (command == NO_COMMAND || input[0] != COMMAND_MARKER || input[1] != 0 || input[2] != 0)
+        return 87;
+    if (command == CMD_POLL_EVENT && g_state.queued > 0) {
+        const QXSIM_REPLY* reply = &g_state.replies[g_state.firstReply];
+        ULONG length = reply->length < outSize ? reply->length : outSize;
+        RtlCopyMemory(out, reply->bytes, length);
+        *returned = length;
+        error = reply->error;
+        g_state.firstReply = (g_state.firstReply + 1) % QXSIM_MAX_QUEUED;
+        --g_state.queued;
+    }
+    return error;
+}
+
+static VOID CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information) {
+    irp->IoStatus.Status = status;
+    irp->IoStatus.Information = information;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+}
+
+static VOID HoldThread(PVOID context) {
+    HELD_REQUEST* held = (HELD_REQUEST*)context;
+    LARGE_INTEGER interval;
+    KIRQL irql;
+    interval.QuadPart = -(LONGLONG)held->delayMs * 10000;
+    KeDelayExecutionThread(KernelMode, FALSE, &interval);
+    CompleteRequest(held->irp, held->status, held->information);
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    --g_state.inFlight;
+    KeReleaseSpinLock(&g_state.lock, irql);
+    ExFreePoolWithTag(held, POOL_TAG);
+    PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+/* Completes the request after delayMs from a thread of its own; at once
+ * when no thread can be had. */
+static NTSTATUS HoldRequest(PIRP irp, NTSTATUS status, ULONG_PTR information, ULONG delayMs) {
+    HANDLE thread;
+    KIRQL irql;
+    HELD_REQUEST* held = ExAllocatePoolWithTag(NonPagedPool, sizeof *held, POOL_TAG);
+    if (held) {
+        held->irp = irp;
+        held->status = status;
+        held->information = information;
+        held->delayMs = delayMs;
+        IoMarkIrpPending(irp);
+        KeAcquireSpinLock(&g_state.lock, &irql);
+        ++g_state.inFlight;
+        KeReleaseSpinLock(&g_state.lock, irql);
+        if (NT_SUCCESS(PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, NULL, NULL, NULL,
+                                            HoldThread, held))) {
+            ZwClose(thread);
+            return STATUS_PENDING;
+        }
+        KeAcquireSpinLock(&g_state.lock, &irql);
+        --g_state.inFlight;
+        KeReleaseSpinLock(&g_state.lock, irql);
+        ExFreePoolWithTag(held, POOL_TAG);
+        CompleteRequest(irp, status, information);
+        return STATUS_PENDING;
+    }
+    CompleteRequest(irp, status, information);
+    return status;
+}
+
+static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
+    const ULONG controlCode = stack->Parameters.DeviceIoControl.IoControlCode;
+    ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    const ULONG outSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    const ULONG connection = (ULONG)(ULONG_PTR)stack->FileObject->FsContext;
+    const ULONG plugIn = (ULONG)(ULONG_PTR)stack->FileObject->FsContext2;
+    UCHAR* buffer = (UCHAR*)irp->AssociatedIrp.SystemBuffer;
+    UCHAR input[QXSIM_PACKET_SIZE];
+    UCHAR reply[QXSIM_PACKET_SIZE];
+    ULONG command, error, returned, delayMs = 0, copied;
+    NTSTATUS status;
+    QXSIM_RECORD* record;
+    KIRQL irql;
+
+    if (inputLength > QXSIM_PACKET_SIZE)
+        inputLength = QXSIM_PACKET_SIZE;
+    if (inputLength > 0 && buffer)
+        RtlCopyMemory(input, buffer, inputLength);
+    else
+        inputLength = 0;
+    command = inputLength >= 4 ? input[3] : NO_COMMAND;
+
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    ++g_state.requests;
+    error = AnswerPacket(plugIn, controlCode, input, command, reply,
+                         outSize < QXSIM_PACKET_SIZE ? outSize : QXSIM_PACKET_SIZE, &returned);
+    if (g_state.delayCommand == QXSIM_ANY_COMMAND || g_state.delayCommand == command)
+        delayMs = g_state.delayMs;
+    record = NewRecord(QXSIM_RECORD_REQUEST, connection);
+    record->controlCode = controlCode;
+    record->inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    record->replySize = outSize;
+    record->succeeded = error == 0;
+    record->error = error;
+    record->returned = returned;
+    RtlCopyMemory(record->input, input, inputLength);
+    RtlCopyMemory(record->reply, reply, returned);
+    KeReleaseSpinLock(&g_state.lock, irql);
+
+    copied = returned;
+    if (copied > 0 && buffer)
+        RtlCopyMemory(buffer, reply, copied);
+    else
+        copied = 0;
+    status = ReplyStatus(error, copied);
+    if (delayMs > 0)
+        return HoldRequest(irp, status, copied, delayMs);
+    CompleteRequest(irp, status, copied);
+    return status;
+}
+
+static VOID SetInterfaceStates(void) {
+    ULONG i, wanted;
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    wanted = g_state.plugged ? g_state.interfaces : 0;
+    KeReleaseSpinLock(&g_state.lock, irql);
+    for (i = 0; i < QXSIM_MAX_INTERFACES; ++i) {
+        KEYBOARD_DEVICE* device;
+        BOOLEAN enable;
+        if (!g_state.keyboards[i])
+            continue;
+        device = (KEYBOARD_DEVICE*)g_state.keyboards[i]->DeviceExtension;
+        enable = device->started && i < wanted;
+        if (device->enabled != enable &&
+            NT_SUCCESS(IoSetDeviceInterfaceState(&device->link, enable)))
+            device->enabled = enable;
+    }
+}
+
+static VOID ApplySetting(const QXSIM_SETTING* setting) {
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    switch (setting->kind) {
+    case QXSIM_UNPLUG:
+        if (g_state.plugged)
+            ++g_state.plugIn;
+        g_state.plugged = FALSE;
+        g_state.queued = 0; /* the keyboard's own buffer goes with it */
+        break;
+    case QXSIM_PLUG:
+        g_state.plugged = TRUE;
+        break;
+    case QXSIM_INTERFACES:
+        g_state.interfaces =
+            setting->number < QXSIM_MAX_INTERFACES ? setting->number : QXSIM_MAX_INTERFACES;
+        break;
+    case QXSIM_FAULT:
+        if (setting->count > 0 && g_state.faultCount < QXSIM_MAX_FAULTS) {
+            FAULT* fault = &g_state.faults[g_state.faultCount++];
+            fault->error = setting->number;
+            fault->remaining = setting->count;
+            fault->command = setting->command;
+        }
+        break;
+    case QXSIM_DELAY:
+        g_state.delayMs =
+            setting->number < QXSIM_MAX_DELAY_MS ? setting->number : QXSIM_MAX_DELAY_MS;
+        g_state.delayCommand = setting->command;
+        break;
+    case QXSIM_RESET:
+        if (!g_state.plugged)
+            ++g_state.plugIn;
+        g_state.plugged = TRUE;
+        g_state.interfaces = 1;
+        g_state.queued = 0;
+        g_state.faultCount = 0;
+        g_state.delayMs = 0;
+        g_state.delayCommand = QXSIM_ANY_COMMAND;
+        g_state.logCount = 0;
+        g_state.logDropped = 0;
+        break;
+    case QXSIM_CLEAR:
+        g_state.logCount = 0;
+        g_state.logDropped = 0;
+        break;
+    }
+    KeReleaseSpinLock(&g_state.lock, irql);
+    SetInterfaceStates();
+}
+
+static BOOLEAN QueueReply(const QXSIM_REPLY* reply) {
+    BOOLEAN queued = FALSE;
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    if (g_state.queued < QXSIM_MAX_QUEUED) {
+        QXSIM_REPLY* slot =
+            &g_state.replies[(g_state.firstReply + g_state.queued) % QXSIM_MAX_QUEUED];
+        *slot = *reply;
+        if (slot->length > QXSIM_PACKET_SIZE)
+            slot->length = QXSIM_PACKET_SIZE;
+        ++g_state.queued;
+        queued = TRUE;
+    }
+    KeReleaseSpinLock(&g_state.lock, irql);
+    return queued;
+}
+
+static VOID ReadStatus(QXSIM_STATUS* status) {
+    KIRQL irql;
+    RtlZeroMemory(status, sizeof *status);
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    status->plugged = g_state.plugged;
+    status->interfaces = g_state.interfaces;
+    status->queued = g_state.queued;
+    status->open = g_state.open;
+    status->inFlight = g_state.inFlight;
+    status->faults = g_state.faultCount;
+    status->delayMs = g_state.delayMs;
+    status->requests = g_state.requests;
+    KeReleaseSpinLock(&g_state.lock, irql);
+}
+
+/* Copies the records from number `from` on that fit into the output. */
+static ULONG_PTR ReadLog(ULONG from, UCHAR* out, ULONG outSize) {
+    QXSIM_LOG_HEADER* header = (QXSIM_LOG_HEADER*)out;
+    QXSIM_RECORD* records = (QXSIM_RECORD*)(header + 1);
+    ULONG room, oldest, number;
+    KIRQL irql;
+    if (outSize < sizeof *header)
+        return 0;
+    room = (outSize - sizeof *header) / sizeof(QXSIM_RECORD);
+    header->count = 0;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    header->dropped = g_state.logDropped;
+    oldest = g_state.logNumber - g_state.logCount + 1;
+    for (number = from > oldest ? from : oldest;
+         number <= g_state.logNumber && g_state.logCount > 0 && header->count < room; ++number)
+        records[header->count++] = g_state.log[number % QXSIM_LOG_LIMIT];
+    KeReleaseSpinLock(&g_state.lock, irql);
+    return sizeof *header + header->count * sizeof(QXSIM_RECORD);
+}
+
+static NTSTATUS ControlRequest(PIRP irp, PIO_STACK_LOCATION stack) {
+    const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
+    const ULONG outSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
+    PVOID buffer = irp->AssociatedIrp.SystemBuffer;
+    NTSTATUS status = STATUS_SUCCESS;
+    ULONG_PTR information = 0;
+    switch (stack->Parameters.DeviceIoControl.IoControlCode) {
+    case IOCTL_QXSIM_QUEUE:
+        if (inputLength < sizeof(QXSIM_REPLY))
+            status = STATUS_INVALID_PARAMETER;
+        else if (!QueueReply((const QXSIM_REPLY*)buffer))
+            status = STATUS_INSUFFICIENT_RESOURCES;
+        break;
+    case IOCTL_QXSIM_SETTING:
+        if (inputLength < sizeof(QXSIM_SETTING))
+            status = STATUS_INVALID_PARAMETER;
+        else
+            ApplySetting((const QXSIM_SETTING*)buffer);
+        break;
+    case IOCTL_QXSIM_STATUS:
+        if (outSize < sizeof(QXSIM_STATUS)) {
+            status = STATUS_BUFFER_TOO_SMALL;
+        } else {
+            ReadStatus((QXSIM_STATUS*)buffer);
+            information = sizeof(QXSIM_STATUS);
+        }
+        break;
+    case IOCTL_QXSIM_LOG:
+        if (inputLength < sizeof(ULONG) || outSize < sizeof(QXSIM_LOG_HEADER))
+            status = STATUS_INVALID_PARAMETER;
+        else
+            information = ReadLog(*(const ULONG*)buffer, (UCHAR*)buffer, outSize);
+        break;
+    default:
+        status = STATUS_INVALID_DEVICE_REQUEST;
+    }
+    CompleteRequest(irp, status, information);
+    return status;
+}
+
+static NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    if (deviceObject == g_state.control)
+        return ControlRequest(irp, stack);
+    return KeyboardRequest(irp, stack);
+}
+
+/* Counts and logs opening and closing; cleanup needs nothing. */
+static NTSTATUS DispatchCreateClose(PDEVICE_OBJECT deviceObject, PIRP irp) {
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
+    KIRQL irql;
+    if (deviceObject != g_state.control) {
+        const KEYBOARD_DEVICE* device = (const KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+        KeAcquireSpinLock(&g_state.lock, &irql);
+        if (stack->MajorFunction == IRP_MJ_CREATE) {
+            const ULONG connection = ++g_state.lastConnection;
+            stack->FileObject->FsContext = (PVOID)(ULONG_PTR)connection;
+            stack->FileObject->FsContext2 = (PVOID)(ULONG_PTR)g_state.plugIn;
+            ++g_state.open;
+            NewRecord(QXSIM_RECORD_OPEN, connection)->interfaceIndex = device->index;
+        } else if (stack->MajorFunction == IRP_MJ_CLOSE) {
+            if (g_state.open > 0)
+                --g_state.open;
+            NewRecord(QXSIM_RECORD_CLOSE, (ULONG)(ULONG_PTR)stack->FileObject->FsContext);
+        }
+        KeReleaseSpinLock(&g_state.lock, irql);
+    }
+    CompleteRequest(irp, STATUS_SUCCESS, 0);
+    return STATUS_SUCCESS;
+}
+
+static NTSTATUS SignalOnCompletion(PDEVICE_OBJECT deviceObject, PIRP irp, PVOID event) {
+    (void)deviceObject;
+    (void)irp;
+    KeSetEvent((PKEVENT)event, IO_NO_INCREMENT, FALSE);
+    return STATUS_MORE_PROCESSING_REQUIRED;
+}
+
+/* Hands the request to the device below and waits for it to finish there. */
+static NTSTATUS PassDownAndWait(KEYBOARD_DEVICE* device, PIRP irp) {
+    KEVENT done;
+    NTSTATUS status;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    IoCopyCurrentIrpStackLocationToNext(irp);
+    IoSetCompletionRoutine(irp, SignalOnCompletion, &done, TRUE, TRUE, TRUE);
+    status = IoCallDriver(device->lower, irp);
+    if (status == STATUS_PENDING) {
+        KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, NULL);
+        status = irp->IoStatus.Status;
+    }
+    return status;
+}
+
+static VOID RemoveKeyboard(PDEVICE_OBJECT deviceObject) {
+    KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    if (device->enabled)
+        IoSetDeviceInterfaceState(&device->link, FALSE);
+    RtlFreeUnicodeString(&device->link);
+    g_state.keyboards[device->index] = NULL;
+    IoDetachDevice(device->lower);
+    IoDeleteDevice(deviceObject);
+}
+
+/* The control device has no device below; its plug-and-play and power
+ * requests end here. */
+static NTSTATUS RefuseRequest(PIRP irp) {
+    const NTSTATUS status = irp->IoStatus.Status;
+    IoCompleteRequest(irp, IO_NO_INCREMENT);
+    return status;
+}
+
+static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
+    KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    NTSTATUS status;
+    if (deviceObject == g_state.control)
+        return RefuseRequest(irp);
+    switch (IoGetCurrentIrpStackLocation(irp)->MinorFunction) {
+    case IRP_MN_START_DEVICE:
+        status = PassDownAndWait(device, irp);
+        /* A root-enumerated device's bus may leave the start to us. */
+        if (status == STATUS_NOT_SUPPORTED)
+            status = STATUS_SUCCESS;
+        if (NT_SUCCESS(status)) {
+            device->started = TRUE;
+            SetInterfaceStates();
+        }
+        CompleteRequest(irp, status, irp->IoStatus.Information);
+        return status;
+    case IRP_MN_REMOVE_DEVICE:
+        irp->IoStatus.Status = STATUS_SUCCESS;
+        IoSkipCurrentIrpStackLocation(irp);
+        status = IoCallDriver(device->lower, irp);
+        RemoveKeyboard(deviceObject);
+        return status;
+    default:
+        IoSkipCurrentIrpStackLocation(irp);
+        return IoCallDriver(device->lower, irp);
+    }
+}
+
+static NTSTATUS DispatchPower(PDEVICE_OBJECT deviceObject, PIRP irp) {
+    KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    PoStartNextPowerIrp(irp);
+    if (deviceObject == g_state.control)
+        return RefuseRequest(irp);
+    IoSkipCurrentIrpStackLocation(irp);
+    return PoCallDriver(device->lower, irp);
+}
+
+/* The device instance number in an interface's link
+ * \??\root#qxsimkbd#<number>#{class}, or QXSIM_MAX_INTERFACES if none. */
+static ULONG InstanceNumber(const UNICODE_STRING* link) {
+    const ULONG length = link->Length / sizeof(WCHAR);
+    ULONG i, hashes = 0, number = 0, digits = 0;
+    for (i = 0; i < length && hashes < 3; ++i) {
+        const WCHAR c = link->Buffer[i];
+        if (c == L'#')
+            ++hashes;
+        else if (hashes == 2 && c >= L'0' && c <= L'9' && digits < 4) {
+            number = number * 10 + (ULONG)(c - L'0');
+            ++digits;
+        }
+    }
+    return hashes == 3 && digits > 0 && number < QXSIM_MAX_INTERFACES ? number
+                                                                      : QXSIM_MAX_INTERFACES;
+}
+
+static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
+    PDEVICE_OBJECT deviceObject;
+    KEYBOARD_DEVICE* device;
+    NTSTATUS status = IoCreateDevice(driver, sizeof(KEYBOARD_DEVICE), NULL, FILE_DEVICE_KEYBOARD, 0,
+                                     FALSE, &deviceObject);
+    if (!NT_SUCCESS(status))
+        return status;
+    device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    RtlZeroMemory(device, sizeof *device);
+    status = IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID, NULL, &device->link);
+    device->index = NT_SUCCESS(status) ? InstanceNumber(&device->link) : QXSIM_MAX_INTERFACES;
+    if (device->index == QXSIM_MAX_INTERFACES || g_state.keyboards[device->index]) {
+        RtlFreeUnicodeString(&device->link);
+        IoDeleteDevice(deviceObject);
+        return STATUS_INVALID_DEVICE_REQUEST;
+    }
+    device->lower = IoAttachDeviceToDeviceStack(deviceObject, pdo);
+    if (!device->lower) {
+        RtlFreeUnicodeString(&device->link);
+        IoDeleteDevice(deviceObject);
+        return STATUS_NO_SUCH_DEVICE;
+    }
+    deviceObject->Flags |= DO_BUFFERED_IO;
+    deviceObject->Flags &= ~DO_DEVICE_INITIALIZING;
+    g_state.keyboards[device->index] = deviceObject;
+    return STATUS_SUCCESS;
+}
+
+static VOID FreeState(void) {
+    if (g_state.replies)
+        ExFreePoolWithTag(g_state.replies, POOL_TAG);
+    if (g_state.log)
+        ExFreePoolWithTag(g_state.log, POOL_TAG);
+}
+
+static VOID DriverUnload(PDRIVER_OBJECT driver) {
+    UNICODE_STRING link;
+    (void)driver;
+    RtlInitUnicodeString(&link, QXSIM_CONTROL_LINK);
+    IoDeleteSymbolicLink(&link);
+    IoDeleteDevice(g_state.control);
+    FreeState();
+}
+
+/* The control device KeyboardSim opens by its link. */
+static NTSTATUS CreateControlDevice(PDRIVER_OBJECT driver) {
+    UNICODE_STRING name, link;
+    NTSTATUS status;
+    RtlInitUnicodeString(&name, QXSIM_CONTROL_DEVICE);
+    RtlInitUnicodeString(&link, QXSIM_CONTROL_LINK);
+    status = IoCreateDevice(driver, 0, &name, FILE_DEVICE_UNKNOWN, 0, FALSE, &g_state.control);
+    if (!NT_SUCCESS(status))
+        return status;
+    status = IoCreateSymbolicLink(&link, &name);
+    if (!NT_SUCCESS(status)) {
+        IoDeleteDevice(g_state.control);
+        return status;
+    }
+    g_state.control->Flags |= DO_BUFFERED_IO;
+    g_state.control->Flags &= ~DO_DEVICE_INITIALIZING;
+    return STATUS_SUCCESS;
+}
+
+NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) {
+    NTSTATUS status;
+    (void)registryPath;
+    KeInitializeSpinLock(&g_state.lock);
+    g_state.plugged = TRUE;
+    g_state.interfaces = 1;
+    g_state.plugIn = 1;
+    g_state.delayCommand = QXSIM_ANY_COMMAND;
+    g_state.replies =
+        ExAllocatePoolWithTag(NonPagedPool, QXSIM_MAX_QUEUED * sizeof(QXSIM_REPLY), POOL_TAG);
+    g_state.log =
+        ExAllocatePoolWithTag(NonPagedPool, QXSIM_LOG_LIMIT * sizeof(QXSIM_RECORD), POOL_TAG);
+    if (!g_state.replies || !g_state.log) {
+        FreeState();
+        return STATUS_INSUFFICIENT_RESOURCES;
+    }
+    driver->MajorFunction[IRP_MJ_CREATE] = DispatchCreateClose;
+    driver->MajorFunction[IRP_MJ_CLEANUP] = DispatchCreateClose;
+    driver->MajorFunction[IRP_MJ_CLOSE] = DispatchCreateClose;
+    driver->MajorFunction[IRP_MJ_DEVICE_CONTROL] = DispatchDeviceControl;
+    driver->MajorFunction[IRP_MJ_PNP] = DispatchPnp;
+    driver->MajorFunction[IRP_MJ_POWER] = DispatchPower;
+    driver->DriverExtension->AddDevice = AddDevice;
+    driver->DriverUnload = DriverUnload;
+    status = CreateControlDevice(driver);
+    if (!NT_SUCCESS(status))
+        FreeState();
+    return status;
+}
