@@ -2,7 +2,7 @@
 
 #include "ModuleFolder.h"
 #include "Preferences.h"
-#include "ResidentRules.h"
+#include "ServiceMessages.h"
 
 #include "resources/Tarvolt/resource.h"
 
