@@ -1,5 +1,7 @@
 #include "WinTestSupport.h"
 
+#include "framework/Handles.h"
+
 #include <array>
 
 namespace qxtest {
@@ -143,19 +145,15 @@ void MessageBoxWatcher::SetAnswer(int answer) {
 bool MessageBoxWatcher::WaitForBoxes(std::size_t count, DWORD timeoutMs) {
     return WaitUntil(
         [&] {
-            EnterCriticalSection(&m_lock);
-            const bool enough = m_boxes.size() >= count;
-            LeaveCriticalSection(&m_lock);
-            return enough;
+            qx::critical_section_lock lock(m_lock);
+            return m_boxes.size() >= count;
         },
         timeoutMs);
 }
 
 std::vector<SeenBox> MessageBoxWatcher::Boxes() const {
-    EnterCriticalSection(&m_lock);
-    std::vector<SeenBox> boxes = m_boxes;
-    LeaveCriticalSection(&m_lock);
-    return boxes;
+    qx::critical_section_lock lock(m_lock);
+    return m_boxes;
 }
 
 DWORD WINAPI MessageBoxWatcher::Watch(void* self) {
@@ -176,9 +174,10 @@ void MessageBoxWatcher::WatchLoop() {
         Sleep(100); // let the box paint its icon before it is read
         SeenBox seen = ReadMessageBox(box);
         seen.answeredTick = GetTickCount();
-        EnterCriticalSection(&m_lock);
-        m_boxes.push_back(std::move(seen));
-        LeaveCriticalSection(&m_lock);
+        {
+            qx::critical_section_lock lock(m_lock);
+            m_boxes.push_back(std::move(seen));
+        }
         answered.push_back(box);
         PostMessageW(GetDlgItem(box, m_answer), BM_CLICK, 0, 0);
     }
