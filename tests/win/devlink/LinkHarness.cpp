@@ -182,17 +182,6 @@ std::vector<LoggedRequest> LoggedCommands(const std::string& log) {
     return commands;
 }
 
-bool WaitWithoutMessages(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(10);
-    }
-}
-
 std::vector<DWORD> ThreadsOfThisProcess() {
     std::vector<DWORD> threads;
     qx::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0));
