@@ -20,19 +20,9 @@ constexpr DWORD POLL_THREAD_END_TIMEOUT_MS = 3000;
 constexpr int POLL_THREAD_STUCK_LINE = 125;
 
 // Tells the polling thread to go on; cleared by UnloadDriver after the
-// loaded flag. Process-wide, outside the link object.
+// loaded flag. Beside the link, not in it: the library has always kept one
+// flag for the whole process, which any polling thread it started follows.
 std::atomic<int> g_nRunFlag{0};
-
-class CDeviceLock {
-  public:
-    explicit CDeviceLock(CRITICAL_SECTION& lock) : m_lock(lock) { EnterCriticalSection(&m_lock); }
-    CDeviceLock(const CDeviceLock&) = delete;
-    CDeviceLock& operator=(const CDeviceLock&) = delete;
-    ~CDeviceLock() { LeaveCriticalSection(&m_lock); }
-
-  private:
-    CRITICAL_SECTION& m_lock;
-};
 
 std::string LibraryName() {
     char path[MAX_PATH];
@@ -181,7 +171,7 @@ int CDeviceLink::SendCommand(const CommandHeader& header, const BYTE* pPayload,
 DeviceReply CDeviceLink::Issue(const CommandPacket& packet, PacketBuffer& reply) {
     HANDLE hDevice = nullptr;
     {
-        CDeviceLock lock(m_deviceLock);
+        qx::critical_section_lock lock(m_deviceLock);
         if (!m_hDevice) {
             DeviceReply result;
             result.lastError = ERROR_INVALID_HANDLE; // no device: nothing is contacted
@@ -193,7 +183,7 @@ DeviceReply CDeviceLink::Issue(const CommandPacket& packet, PacketBuffer& reply)
     const DeviceReply result =
         m_port.Control(hDevice, IOCTL_DEVICELINK, packet.bytes.data(), packet.inputLength,
                        reply.data(), static_cast<DWORD>(reply.size()));
-    CDeviceLock lock(m_deviceLock);
+    qx::critical_section_lock lock(m_deviceLock);
     if (--m_nRequestsUnderWay == 0 && m_hClosingDevice) {
         m_port.CloseDevice(m_hClosingDevice);
         m_hClosingDevice = nullptr;
@@ -214,7 +204,7 @@ int CDeviceLink::OpenDevice() {
     // Only the first interface is ever used, however many keyboards are present.
     const HANDLE hDevice = m_port.OpenInterface(0);
     {
-        CDeviceLock lock(m_deviceLock);
+        qx::critical_section_lock lock(m_deviceLock);
         m_hDevice = hDevice;
     }
     if (!hDevice)
@@ -231,7 +221,7 @@ void CDeviceLink::ReleaseDeviceSet() {
 // Forgets the device at once, so no later command reaches it. A request still
 // under way keeps the handle open until it returns, and that request closes it.
 int CDeviceLink::CloseDevice() {
-    CDeviceLock lock(m_deviceLock);
+    qx::critical_section_lock lock(m_deviceLock);
     const HANDLE hDevice = m_hDevice;
     if (!hDevice)
         return 0;
@@ -244,6 +234,6 @@ int CDeviceLink::CloseDevice() {
 }
 
 bool CDeviceLink::DeviceStillClosing() {
-    CDeviceLock lock(m_deviceLock);
+    qx::critical_section_lock lock(m_deviceLock);
     return m_hClosingDevice != nullptr;
 }

@@ -108,4 +108,18 @@ class select_object_scope {
     HGDIOBJ m_previous;
 };
 
+// Holds a critical section from its making to the end of the scope.
+class critical_section_lock {
+  public:
+    explicit critical_section_lock(CRITICAL_SECTION& section) : m_section(section) {
+        ::EnterCriticalSection(&m_section);
+    }
+    critical_section_lock(const critical_section_lock&) = delete;
+    critical_section_lock& operator=(const critical_section_lock&) = delete;
+    ~critical_section_lock() { ::LeaveCriticalSection(&m_section); }
+
+  private:
+    CRITICAL_SECTION& m_section;
+};
+
 } // namespace qx

@@ -4,12 +4,16 @@
 
 namespace resident {
 
+unsigned UserKeyLabelId(int userKeyIndex) {
+    return IDS_PROG1 + static_cast<unsigned>(userKeyIndex);
+}
+
 KeyAction ActionForKey(unsigned keyCode) {
+    if (keyCode >= KEY_PROG1 && keyCode - KEY_PROG1 < static_cast<unsigned>(USER_KEY_COUNT)) {
+        const int userKeyIndex = static_cast<int>(keyCode - KEY_PROG1);
+        return {UserKeyLabelId(userKeyIndex), userKeyIndex};
+    }
     switch (keyCode) {
-    case KEY_PROG1:
-        return {IDS_PROG1, 0};
-    case KEY_PROG2:
-        return {IDS_PROG2, 1};
     case KEY_MY_COMPUTER:
         return {IDS_MY_COMPUTER, NO_USER_KEY};
     case KEY_MUTE:

@@ -14,7 +14,13 @@ constexpr unsigned KEY_VOLUME_A = 12;
 constexpr unsigned KEY_VOLUME_B = 15;
 constexpr unsigned KEY_MUTE = 16;
 
+// The programmable keys, from KEY_PROG1 on in key-code order; an index is a
+// key's place in that order.
+constexpr int USER_KEY_COUNT = 2;
 constexpr int NO_USER_KEY = -1;
+
+// The label string of the programmable key at index.
+unsigned UserKeyLabelId(int userKeyIndex);
 
 // A press (non-zero state byte): the label to show and the programmable key
 // to run after it. labelId 0 means the key does nothing.

@@ -3,7 +3,7 @@
 
 #include "KeyDispatch.h"
 #include "Preferences.h"
-#include "ResidentRules.h"
+#include "NoticeLine.h"
 
 #include "framework/AppText.h"
 #include "shellact/Corvix.h"

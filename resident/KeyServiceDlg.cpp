@@ -2,7 +2,7 @@
 
 #include "ModuleFolder.h"
 #include "Preferences.h"
-#include "ResidentRules.h"
+#include "ServiceMessages.h"
 
 #include "resources/Tarvolt/resource.h"
 
@@ -81,12 +81,12 @@ int CKeyServiceDlg::StartKeyService() {
     LoquenSetMsgParams(WM_SESSIONSWITCH, 1, 1, WM_SESSIONSWITCH, 0, 0);
     m_menuTray.reset(::LoadMenuA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDR_TRAY_MENU)));
     m_pTrayPopup = m_menuTray ? ::GetSubMenu(m_menuTray.get(), 0) : nullptr;
-    for (int i = 0; i < 2; ++i) {
-        m_userKeys[i].name = AfxLoadString(IDS_PROG1 + i);
+    for (int i = 0; i < resident::USER_KEY_COUNT; ++i) {
+        m_userKeys[i].name = AfxLoadString(resident::UserKeyLabelId(i));
         m_userKeys[i].type = USERKEY_NONE;
         m_userKeys[i].command.clear();
     }
-    m_trayIcon.Add(m_hWnd, WM_TRAYNOTIFY, AfxLoadString(IDS_TRAY_TIP), nullptr, IDS_TRAY_TIP);
+    m_trayIcon.Add(m_hWnd, WM_TRAYNOTIFY, AfxLoadString(IDS_TRAY_TIP), nullptr, TRAY_ICON_ID);
     m_trayIcon.SetIcon(IDI_TARVOLT);
     return 1;
 }

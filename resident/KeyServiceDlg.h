@@ -3,6 +3,7 @@
 // and its menu, and shuts everything down in order when it ends.
 #pragma once
 
+#include "KeyDispatch.h"
 #include "TrayIcon.h"
 
 #include "framework/Dialog.h"
@@ -64,6 +65,6 @@ class CKeyServiceDlg : public CDialog {
     qx::unique_hmenu m_menuTray;
     HMENU m_pTrayPopup = nullptr;
     CTrayIcon m_trayIcon;
-    UserKeyEntry m_userKeys[2];
+    UserKeyEntry m_userKeys[resident::USER_KEY_COUNT];
     UserKeyStore m_userKeyStore;
 };

@@ -1,6 +1,6 @@
 #include "MarkerDlg.h"
 
-#include "ResidentRules.h"
+#include "ServiceMessages.h"
 
 #include "resources/Tarvolt/resource.h"
 
@@ -60,7 +60,7 @@ void EndModalWindows(const OwnWindows& own) {
 } // namespace
 
 MsgResult CMarkerDlg::OnClose(WPARAM, LPARAM lParam) {
-    if (!resident::IsCloseRequest(static_cast<long>(lParam)))
+    if (!resident::IsCloseRequest(static_cast<unsigned long long>(lParam)))
         return std::nullopt;
     const CWinApp* app = AfxGetApp();
     const HWND keyService = app && app->m_pMainWnd ? app->m_pMainWnd->GetSafeHwnd() : nullptr;

@@ -1,6 +1,6 @@
 #include "ModuleFolder.h"
 
-#include "ResidentRules.h"
+#include "ModuleFolderPath.h"
 
 #include <windows.h>
 

@@ -1,7 +1,7 @@
 #include "ResidentApp.h"
 
 #include "KeyServiceDlg.h"
-#include "ResidentRules.h"
+#include "StartGate.h"
 
 #include "resources/Tarvolt/resource.h"
 

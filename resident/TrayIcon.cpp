@@ -1,6 +1,6 @@
 #include "TrayIcon.h"
 
-#include "ResidentRules.h"
+#include "TrayRules.h"
 
 #include "framework/Dialog.h"
 

@@ -8,6 +8,10 @@
 
 #include <string>
 
+// The key service's icon with the shell: the number it has always had,
+// which the tip's string happens to share.
+constexpr UINT TRAY_ICON_ID = 102;
+
 class CTrayIcon {
   public:
     CTrayIcon();

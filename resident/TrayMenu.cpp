@@ -4,7 +4,7 @@
 
 #include "AboutDlg.h"
 #include "ModuleFolder.h"
-#include "ResidentRules.h"
+#include "TrayRules.h"
 
 #include "resources/Tarvolt/resource.h"
 

@@ -4,9 +4,9 @@ namespace qx {
 
 namespace {
 
-constexpr unsigned kFamilyWin32s = 0;
-constexpr unsigned kFamilyWindows9x = 1;
-constexpr unsigned kFamilyNT = 2;
+constexpr unsigned FAMILY_WIN32S = 0;
+constexpr unsigned FAMILY_WINDOWS_9X = 1;
+constexpr unsigned FAMILY_NT = 2;
 
 PlatformCode NTPlatformCode(unsigned majorVersion, unsigned minorVersion) {
     if (majorVersion <= 4)
@@ -27,11 +27,11 @@ PlatformCode NTPlatformCode(unsigned majorVersion, unsigned minorVersion) {
 
 PlatformCode PlatformCodeFor(const VersionReport& report) {
     switch (report.platformId) {
-    case kFamilyWin32s:
+    case FAMILY_WIN32S:
         return PLATFORM_WIN32S;
-    case kFamilyWindows9x:
+    case FAMILY_WINDOWS_9X:
         return report.minorVersion == 0 ? PLATFORM_WIN95 : PLATFORM_WIN98_ME;
-    case kFamilyNT:
+    case FAMILY_NT:
         return NTPlatformCode(report.majorVersion, report.minorVersion);
     default:
         return PLATFORM_UNKNOWN;

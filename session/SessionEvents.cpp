@@ -4,9 +4,9 @@ namespace qx {
 
 const ClientMessage* MessageForSessionEvent(const ClientMessages& messages,
                                             std::uintptr_t eventCode) {
-    if (eventCode == kConsoleDisconnect)
+    if (eventCode == CONSOLE_DISCONNECT)
         return &messages.disconnected;
-    if (eventCode == kConsoleConnect)
+    if (eventCode == CONSOLE_CONNECT)
         return &messages.connected;
     return nullptr;
 }

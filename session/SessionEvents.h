@@ -6,9 +6,9 @@
 
 namespace qx {
 
-constexpr unsigned kSessionChangeMessage = 0x02B1; // WM_WTSSESSION_CHANGE
-constexpr unsigned kConsoleConnect = 1;            // WTS_CONSOLE_CONNECT
-constexpr unsigned kConsoleDisconnect = 2;         // WTS_CONSOLE_DISCONNECT
+constexpr unsigned SESSION_CHANGE_MESSAGE = 0x02B1; // WM_WTSSESSION_CHANGE
+constexpr unsigned CONSOLE_CONNECT = 1;             // WTS_CONSOLE_CONNECT
+constexpr unsigned CONSOLE_DISCONNECT = 2;          // WTS_CONSOLE_DISCONNECT
 
 // One message as the client asked to receive it.
 struct ClientMessage {

@@ -8,8 +8,8 @@
 namespace {
 
 // The session service may still be starting when the user's programs start.
-constexpr int kRegisterAttempts = 60;
-constexpr DWORD kRegisterRetryDelayMs = 1000;
+constexpr int REGISTER_ATTEMPTS = 60;
+constexpr DWORD REGISTER_RETRY_DELAY_MS = 1000;
 
 // Session switching exists on Windows XP only; elsewhere the library does nothing.
 bool FollowsSessions() {
@@ -45,10 +45,10 @@ int CSessionLink::Init(HWND clientWindow) {
 
 // Blocks the caller without serving its messages, as long as the attempts last.
 bool CSessionLink::RegisterMonitor() {
-    for (int attempt = 0; attempt < kRegisterAttempts; ++attempt) {
+    for (int attempt = 0; attempt < REGISTER_ATTEMPTS; ++attempt) {
         if (m_pMonitor->TryRegister())
             return true;
-        ::Sleep(kRegisterRetryDelayMs);
+        ::Sleep(REGISTER_RETRY_DELAY_MS);
     }
     return false;
 }

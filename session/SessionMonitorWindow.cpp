@@ -6,11 +6,11 @@
 
 namespace {
 
-constexpr DWORD kNotifyForThisSession = 0; // NOTIFY_FOR_THIS_SESSION
+constexpr DWORD NOTIFY_FOR_THIS_SESSION_FLAG = 0; // NOTIFY_FOR_THIS_SESSION
 
 // A platform that keeps refusing to unregister must not hold the window in an
 // endless round of close requests and boxes.
-constexpr int kUnregisterAttempts = 3;
+constexpr int UNREGISTER_ATTEMPTS = 3;
 
 void ShowFatalError(const std::string& text) {
     ::MessageBoxA(nullptr, text.c_str(), "Fatal Error", MB_OK | MB_ICONERROR);
@@ -23,7 +23,7 @@ template <typename Function> Function LookUp(HMODULE library, const char* name) 
 } // namespace
 
 const MessageEntry CSessionMonitorWindow::kMessages[] = {
-    OnMessage(qx::kSessionChangeMessage, &CSessionMonitorWindow::OnSessionChange),
+    OnMessage(qx::SESSION_CHANGE_MESSAGE, &CSessionMonitorWindow::OnSessionChange),
     OnMessage(WM_CLOSE, &CSessionMonitorWindow::OnClose),
 };
 
@@ -71,14 +71,14 @@ bool CSessionMonitorWindow::LoadSessionLibrary() {
 bool CSessionMonitorWindow::TryRegister() {
     if (!m_hWnd || m_bRegistered || !m_pfnRegister || !m_pfnUnregister)
         return false;
-    if (!m_pfnRegister(m_hWnd, kNotifyForThisSession))
+    if (!m_pfnRegister(m_hWnd, NOTIFY_FOR_THIS_SESSION_FLAG))
         return false;
     m_bRegistered = TRUE;
     return true;
 }
 
 void CSessionMonitorWindow::Unregister() {
-    for (int attempt = 0; attempt < kUnregisterAttempts; ++attempt) {
+    for (int attempt = 0; attempt < UNREGISTER_ATTEMPTS; ++attempt) {
         if (m_pfnUnregister(m_hWnd)) {
             m_bRegistered = FALSE;
             return;

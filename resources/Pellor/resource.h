@@ -19,8 +19,6 @@
 #define IDC_APPLY 1008
 #define IDC_PROG1_LABEL 1009
 #define IDC_PROG2_LABEL 1010
-// The icon has a number of its own: with -1, the number of a message box's
-// text, the dialog would look like one of its questions, which share its title.
 #define IDC_PROG1_COMMAND 2001
 #define IDC_PROG2_COMMAND 2002
 #define IDC_PROG1_MODIFY 2101

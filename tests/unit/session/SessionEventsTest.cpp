@@ -16,9 +16,9 @@ TEST(LqnmodSessionEvents, OnlyConsoleDisconnectAndConnectReachTheClient) {
     for (std::uintptr_t code = 0; code <= 10; ++code) {
         SCOPED_TRACE("event " + std::to_string(code));
         const ClientMessage* message = MessageForSessionEvent(messages, code);
-        if (code == kConsoleDisconnect)
+        if (code == CONSOLE_DISCONNECT)
             EXPECT_EQ(&messages.disconnected, message);
-        else if (code == kConsoleConnect)
+        else if (code == CONSOLE_CONNECT)
             EXPECT_EQ(&messages.connected, message);
         else
             EXPECT_EQ(nullptr, message);

@@ -34,7 +34,7 @@ TEST_F(DevlinkConcurrency, UnloadLeavesACommandInProgressItsDeviceUntilItEnds) {
     m_keyboard.Must("delay 400 34");
     CommandThread command{&m_link};
     qx::unique_handle thread(CreateThread(nullptr, 0, CommandThread::Run, &command, 0, nullptr));
-    ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000))
+    ASSERT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000))
         << "the command never reached the keyboard";
 
     EXPECT_NE(0, m_link.UnloadDriver());
@@ -44,7 +44,7 @@ TEST_F(DevlinkConcurrency, UnloadLeavesACommandInProgressItsDeviceUntilItEnds) {
     ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 5000));
     EXPECT_EQ(1, command.result) << "the command in progress lost its device";
     EXPECT_GT(command.finished, unloaded) << "UnloadDriver waited for the held command";
-    EXPECT_TRUE(WaitWithoutMessages([&] { return StatusField("open") == 0; }, 5000))
+    EXPECT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("open") == 0; }, 5000))
         << "the device was not closed once the command ended";
     std::size_t keyMapCommands = 0;
     for (const LoggedRequest& request : LoggedCommands(Log()))

@@ -92,10 +92,8 @@ CKeyRecorder::~CKeyRecorder() {
 }
 
 std::vector<ReceivedKey> CKeyRecorder::Keys() const {
-    EnterCriticalSection(&m_lock);
-    std::vector<ReceivedKey> keys = m_keys;
-    LeaveCriticalSection(&m_lock);
-    return keys;
+    qx::critical_section_lock lock(m_lock);
+    return m_keys;
 }
 
 LRESULT CALLBACK CKeyRecorder::WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam) {
@@ -105,9 +103,10 @@ LRESULT CALLBACK CKeyRecorder::WindowProc(HWND window, UINT message, WPARAM wPar
     ++self->m_depth;
     const ReceivedKey key = {static_cast<unsigned>(wParam), static_cast<unsigned>(lParam),
                              GetCurrentThreadId(), self->m_depth};
-    EnterCriticalSection(&self->m_lock);
-    self->m_keys.push_back(key);
-    LeaveCriticalSection(&self->m_lock);
+    {
+        qx::critical_section_lock lock(self->m_lock);
+        self->m_keys.push_back(key);
+    }
     if (self->m_onKey)
         self->m_onKey(key);
     --self->m_depth;
@@ -181,17 +180,6 @@ std::vector<LoggedRequest> LoggedCommands(const std::string& log) {
             commands.push_back(request);
     }
     return commands;
-}
-
-bool WaitWithoutMessages(const std::function<bool()>& condition, DWORD timeoutMs) {
-    const DWORD start = GetTickCount();
-    for (;;) {
-        if (condition())
-            return true;
-        if (GetTickCount() - start >= timeoutMs)
-            return false;
-        Sleep(10);
-    }
 }
 
 std::vector<DWORD> ThreadsOfThisProcess() {

@@ -113,9 +113,6 @@ std::vector<LoggedRequest> LoggedRequests(const std::string& log);
 // Requests other than polls (command byte 33).
 std::vector<LoggedRequest> LoggedCommands(const std::string& log);
 
-// Waits, without serving messages, until condition holds.
-bool WaitWithoutMessages(const std::function<bool()>& condition, DWORD timeoutMs);
-
 std::vector<DWORD> ThreadsOfThisProcess();
 // The value of a freshly created and closed handle: it rises when handles
 // leak, because the lowest free slot is handed out first.

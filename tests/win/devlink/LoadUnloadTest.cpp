@@ -148,7 +148,8 @@ TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWait) {
         ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
         ASSERT_TRUE(WaitForPolls(1));
         m_keyboard.Must("delay " + std::to_string(c.holdMs) + " 33");
-        ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
+        ASSERT_TRUE(
+            qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
 
         const DWORD start = GetTickCount();
         EXPECT_NE(0, m_link.UnloadDriver());
@@ -168,8 +169,9 @@ TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWait) {
             EXPECT_EQ(0, m_link.LoadDriver(m_recorder.Window())) << "loaded while the poll is held";
         }
 
-        ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("in-flight") == 0; }, 10000));
-        ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("open") == 0; }, 5000))
+        ASSERT_TRUE(
+            qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 0; }, 10000));
+        ASSERT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("open") == 0; }, 5000))
             << "the device was not closed";
         const std::size_t keysBefore = m_recorder.Keys().size();
         ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
@@ -210,7 +212,7 @@ TEST_F(DevlinkUnload, OnTheWindowsThreadTheEventInFlightIsDeliveredAndNoBoxShown
     ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
     m_keyboard.Must("press 42 1");
     // Not serving messages here, so the polling thread's send stays pending.
-    ASSERT_TRUE(WaitWithoutMessages(
+    ASSERT_TRUE(qxtest::WaitWithoutMessages(
         [&] {
             for (const LoggedRequest& request : Requests())
                 if (request.returned == 4)
@@ -259,7 +261,7 @@ TEST_F(DevlinkUnload, PollingThreadStuckInItsSendShowsTheBoxAfterThreeSeconds) {
     ASSERT_EQ(1, m_link.LoadDriver(target.window));
     const std::vector<DWORD> pollThreads = NewThreads(before);
     m_keyboard.Must("press 43 1");
-    ASSERT_TRUE(WaitWithoutMessages([&] { return StatusField("queued") == 0; }, 5000));
+    ASSERT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("queued") == 0; }, 5000));
 
     qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
     const DWORD start = GetTickCount();
@@ -285,7 +287,7 @@ TEST_F(DevlinkUnload, PollingThreadStuckInItsSendShowsTheBoxAfterThreeSeconds) {
     ASSERT_EQ(1u, target.keys.size());
     EXPECT_EQ(43u, target.keys[0].code);
     ASSERT_EQ(1u, pollThreads.size());
-    EXPECT_TRUE(WaitWithoutMessages([&] { return !IsRunning(pollThreads[0]); }, 2000));
+    EXPECT_TRUE(qxtest::WaitWithoutMessages([&] { return !IsRunning(pollThreads[0]); }, 2000));
     EXPECT_TRUE(Requests().empty());
 
     const std::vector<DWORD> beforeReload = ThreadsOfThisProcess();

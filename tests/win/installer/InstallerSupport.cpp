@@ -4,7 +4,6 @@
 
 #include <shlobj.h>
 #include <shobjidl.h>
-#include <tlhelp32.h>
 
 #include <algorithm>
 #include <filesystem>
@@ -280,21 +279,6 @@ std::vector<DWORD> RunningCopies() {
         owners.push_back(processId);
     }
     return owners;
-}
-
-std::vector<DWORD> ProcessesNamed(const std::wstring& exeName) {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return ids;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry))
-        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
-            ids.push_back(entry.th32ProcessID);
-    CloseHandle(snapshot);
-    return ids;
 }
 
 // Runs a console program with its output thrown away.

@@ -85,8 +85,6 @@ std::wstring ShortcutTarget(const std::wstring& shortcut);
 
 // Processes owning a window titled with the instance GUID (running Tarvolts).
 std::vector<DWORD> RunningCopies();
-// Running processes of that executable, wherever it lies.
-std::vector<DWORD> ProcessesNamed(const std::wstring& exeName);
 // The simulated keyboard's driver, installed for the Wine session, plugged in
 // with nothing queued.
 void ResetSimulatedKeyboard();

@@ -520,10 +520,10 @@ TEST_F(InstallerWithTarvolt, UpgradeStopsTarvoltAndStartsOneCopyWhenAsked) {
                 },
                 kAppearTimeoutMs))
                 << "no new copy came up";
-            EXPECT_EQ(1u, ProcessesNamed(L"Tarvolt.exe").size());
+            EXPECT_EQ(1u, ProcessIdsOf(L"Tarvolt.exe").size());
         } else {
             // Setup has ended: a copy it started would be there by now.
-            EXPECT_TRUE(ProcessesNamed(L"Tarvolt.exe").empty());
+            EXPECT_TRUE(ProcessIdsOf(L"Tarvolt.exe").empty());
         }
     }
 }

@@ -65,17 +65,6 @@ void PrintSeries(const char* name, const std::vector<double>& values) {
                 Percentile(values, 0.95), values.size());
 }
 
-void EndAll(const RunFolder& folder, const wchar_t* exeName) {
-    for (DWORD id : ProcessesIn(folder, exeName)) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (!process)
-            continue;
-        TerminateProcess(process, 0);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
-}
-
 // Each press of Mute starts a new display; its first visible window ends the
 // measurement. The previous display is ended first, so every press is timed
 // from the same state.
@@ -84,7 +73,7 @@ void EndAll(const RunFolder& folder, const wchar_t* exeName) {
 double MeasureWindowFloor(const RunFolder& folder, int starts) {
     std::vector<double> toVisible;
     for (int i = 0; i < starts; ++i) {
-        EndAll(folder, L"sndvol32.exe");
+        EndProcesses(ProcessesIn(folder, L"sndvol32.exe"), 0);
         const LARGE_INTEGER before = Now();
         Process process = StartProcess(folder.File(L"sndvol32.exe"), L"");
         const DWORD start = GetTickCount();
@@ -96,7 +85,7 @@ double MeasureWindowFloor(const RunFolder& folder, int starts) {
             Sleep(1);
         }
     }
-    EndAll(folder, L"sndvol32.exe");
+    EndProcesses(ProcessesIn(folder, L"sndvol32.exe"), 0);
     std::printf("Floor: a window program started with CreateProcess (%d starts)\n", starts);
     PrintSeries("CreateProcess -> window visible", toVisible);
     return Percentile(toVisible, 0.5);
@@ -106,7 +95,7 @@ double MeasureKeyToNotice(const RunFolder& folder, int presses) {
     std::vector<double> fromCommand, fromQueued, pressCommand, toProcess, processToWindow;
     int missed = 0;
     for (int i = 0; i < presses; ++i) {
-        EndAll(folder, L"Vistrel.exe");
+        EndProcesses(ProcessesIn(folder, L"Vistrel.exe"), 0);
         // Queued from this process, so that the moment it is queued is known
         // to within one control request rather than a tool process's exit.
         const LARGE_INTEGER before = Now();
@@ -144,7 +133,7 @@ double MeasureKeyToNotice(const RunFolder& folder, int presses) {
             processToWindow.push_back(Milliseconds(queued, shown) - toProcess.back());
         }
     }
-    EndAll(folder, L"Vistrel.exe");
+    EndProcesses(ProcessesIn(folder, L"Vistrel.exe"), 0);
     std::printf("Key to notice (Mute, %d presses, %d missed)\n", presses, missed);
     PrintSeries("queued -> notice window visible", fromQueued);
     PrintSeries("press command start -> visible", fromCommand);
@@ -158,20 +147,6 @@ double MeasureKeyToNotice(const RunFolder& folder, int presses) {
 // the kernel's figures are read from /proc, which Wine shows on drive Z:.
 // Clock ticks are the kernel's USER_HZ, 100 a second on this platform.
 constexpr double MS_PER_TICK = 10.0;
-
-std::string ReadUnixFile(const std::wstring& path) {
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                              FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return std::string();
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(file);
-    return text;
-}
 
 // The Unix process whose command line names the program in the folder.
 std::wstring UnixProcessEntry(const RunFolder& folder, const std::wstring& exeName) {
@@ -188,7 +163,7 @@ std::wstring UnixProcessEntry(const RunFolder& folder, const std::wstring& exeNa
         if (!iswdigit(found.cFileName[0]))
             continue;
         const std::wstring process = std::wstring(L"Z:\\proc\\") + found.cFileName;
-        std::string commandLine = ReadUnixFile(process + L"\\cmdline");
+        std::string commandLine = ReadSharedFile(process + L"\\cmdline");
         for (char& c : commandLine)
             c = static_cast<char>(tolower(c));
         if (commandLine.find(wanted) != std::string::npos) {
@@ -228,7 +203,7 @@ struct ThreadTimes {
 
 ThreadTimes ReadThreadTimes(const std::wstring& process) {
     ThreadTimes times;
-    times.total = StatMilliseconds(ReadUnixFile(process + L"\\stat"));
+    times.total = StatMilliseconds(ReadSharedFile(process + L"\\stat"));
     WIN32_FIND_DATAW found;
     HANDLE search = FindFirstFileW((process + L"\\task\\*").c_str(), &found);
     if (search == INVALID_HANDLE_VALUE)
@@ -236,8 +211,8 @@ ThreadTimes ReadThreadTimes(const std::wstring& process) {
     do {
         if (iswdigit(found.cFileName[0]))
             times.threads.push_back(
-                {found.cFileName, StatMilliseconds(ReadUnixFile(process + L"\\task\\" +
-                                                                found.cFileName + L"\\stat"))});
+                {found.cFileName, StatMilliseconds(ReadSharedFile(process + L"\\task\\" +
+                                                                  found.cFileName + L"\\stat"))});
     } while (FindNextFileW(search, &found));
     FindClose(search);
     return times;
@@ -251,7 +226,7 @@ void MeasureShellStart(const RunFolder& folder, int starts) {
     const std::wstring notice = folder.File(L"Vistrel.exe");
     const std::string program(notice.begin(), notice.end());
     for (int i = 0; i < starts; ++i) {
-        EndAll(folder, L"Vistrel.exe");
+        EndProcesses(ProcessesIn(folder, L"Vistrel.exe"), 0);
         const LARGE_INTEGER before = Now();
         ShellExecuteA(nullptr, "open", program.c_str(), "Mute``0`0`255", nullptr, SW_SHOWNORMAL);
         const LARGE_INTEGER returned = Now();
@@ -266,7 +241,7 @@ void MeasureShellStart(const RunFolder& folder, int starts) {
             Sleep(1);
         }
     }
-    EndAll(folder, L"Vistrel.exe");
+    EndProcesses(ProcessesIn(folder, L"Vistrel.exe"), 0);
     std::printf("Starting the display from the shell (%d starts)\n", starts);
     PrintSeries("ShellExecuteA call", shellCall);
     PrintSeries("call returned -> visible", toVisible);

@@ -140,14 +140,7 @@ bool ScreenShowsColourIn(const RECT& rect, COLORREF colour) {
 }
 
 void EndNotices(const RunFolder& folder) {
-    for (DWORD id : ProcessesIn(folder, L"Vistrel.exe")) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (process) {
-            TerminateProcess(process, 0);
-            WaitForSingleObject(process, 5000);
-            CloseHandle(process);
-        }
-    }
+    EndProcesses(ProcessesIn(folder, L"Vistrel.exe"), 0);
 }
 
 void PressKey(DemoLog& log, const char* name, unsigned code, unsigned state) {

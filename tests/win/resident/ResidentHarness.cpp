@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <shellapi.h>
-#include <tlhelp32.h>
 #include <winternl.h>
 
 #include <algorithm>
@@ -50,25 +49,6 @@ std::wstring ImagePath(DWORD processId) {
     const bool known = QueryFullProcessImageNameW(process, 0, path, &size);
     CloseHandle(process);
     return known ? std::wstring(path, size) : std::wstring();
-}
-
-struct ProcessEntry {
-    DWORD id;
-    std::wstring exeName;
-};
-
-std::vector<ProcessEntry> AllProcesses() {
-    std::vector<ProcessEntry> processes;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return processes;
-    PROCESSENTRY32W entry = {};
-    entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry))
-        processes.push_back({entry.th32ProcessID, entry.szExeFile});
-    CloseHandle(snapshot);
-    return processes;
 }
 
 bool InFolder(const std::wstring& imagePath, const RunFolder& folder) {
@@ -332,7 +312,7 @@ std::wstring ProcessCommandLine(DWORD processId) {
 
 std::vector<DWORD> ProcessesIn(const RunFolder& folder, const std::wstring& exeName) {
     std::vector<DWORD> ids;
-    for (const ProcessEntry& entry : AllProcesses()) {
+    for (const ProcessEntry& entry : RunningProcesses()) {
         if (_wcsicmp(entry.exeName.c_str(), exeName.c_str()) == 0 &&
             InFolder(ImagePath(entry.id), folder))
             ids.push_back(entry.id);
@@ -341,16 +321,12 @@ std::vector<DWORD> ProcessesIn(const RunFolder& folder, const std::wstring& exeN
 }
 
 void EndProcessesIn(const RunFolder& folder) {
-    for (const ProcessEntry& entry : AllProcesses()) {
-        if (!InFolder(ImagePath(entry.id), folder))
-            continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, entry.id);
-        if (!process)
-            continue;
-        TerminateProcess(process, 0xDEAD);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
+    std::vector<DWORD> ids;
+    for (const ProcessEntry& entry : RunningProcesses()) {
+        if (InFolder(ImagePath(entry.id), folder))
+            ids.push_back(entry.id);
     }
+    EndProcesses(ids);
 }
 
 std::vector<HWND> VisibleWindowsOf(DWORD processId) {
@@ -373,16 +349,7 @@ std::vector<HWND> VisibleWindowsOf(DWORD processId) {
 
 std::vector<std::string> ReadLines(const std::wstring& path) {
     std::vector<std::string> lines;
-    HANDLE file = CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (file == INVALID_HANDLE_VALUE)
-        return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file, buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    CloseHandle(file);
+    const std::string text = ReadSharedFile(path);
     std::size_t start = 0;
     for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
         lines.push_back(text.substr(start, end - start - (end > start && text[end - 1] == '\r')));
@@ -472,14 +439,7 @@ std::wstring ResidentTest::WaitForNoticeParameters(DWORD timeoutMs) {
 }
 
 void ResidentTest::EndNotices() {
-    for (DWORD id : ProcessesIn(Folder(), L"Vistrel.exe")) {
-        HANDLE process = OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id);
-        if (!process)
-            continue;
-        TerminateProcess(process, 0xDEAD);
-        WaitForSingleObject(process, 5000);
-        CloseHandle(process);
-    }
+    EndProcesses(ProcessesIn(Folder(), L"Vistrel.exe"));
 }
 
 } // namespace residenttest

@@ -201,13 +201,19 @@ TEST_F(ResidentStart, StopRequestRemovesTheIconStopsPollingAndEnds) {
     ASSERT_TRUE(WaitUntil([] { return Keyboard::PollCount(Keyboard::Log()) > 0; }, 10000))
         << "the keyboard was never polled";
 
-    // Any other lParam is the plain dialog treatment: nothing changes.
-    SendMessageTimeoutW(resident.marker, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
-    PumpMessages(300);
-    EXPECT_TRUE(resident.process.IsRunning());
-    EXPECT_EQ(resident.marker, FindWindowW(nullptr, INSTANCE_TITLE));
-    EXPECT_FALSE(IsWindowVisible(resident.marker));
-    EXPECT_TRUE(TrayIconExists(resident.keyService, TRAY_ICON_ID));
+    // Any other lParam is the plain dialog treatment: nothing changes, even
+    // when only its low 32 bits are 999.
+    const unsigned long long otherValues[] = {0, 0x1000003E7ull};
+    for (const unsigned long long other : otherValues) {
+        SCOPED_TRACE(other);
+        SendMessageTimeoutW(resident.marker, WM_CLOSE, 0, static_cast<LPARAM>(other),
+                            SMTO_ABORTIFHUNG, 5000, nullptr);
+        PumpMessages(300);
+        EXPECT_TRUE(resident.process.IsRunning());
+        EXPECT_EQ(resident.marker, FindWindowW(nullptr, INSTANCE_TITLE));
+        EXPECT_FALSE(IsWindowVisible(resident.marker));
+        EXPECT_TRUE(TrayIconExists(resident.keyService, TRAY_ICON_ID));
+    }
 
     SendMessageTimeoutW(resident.marker, WM_CLOSE, 0, 999, SMTO_ABORTIFHUNG, 5000, nullptr);
     const auto exitCode = resident.process.WaitForExit(15000);

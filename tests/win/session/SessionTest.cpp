@@ -47,24 +47,6 @@ std::wstring LogPathForThisTest() {
 
 using Lines = std::vector<std::string>;
 
-Lines ReadLines(const std::wstring& path) {
-    Lines lines;
-    qx::unique_hfile file(CreateFileW(path.c_str(), GENERIC_READ,
-                                      FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr, OPEN_EXISTING,
-                                      FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return lines;
-    std::string text;
-    char buffer[4096];
-    DWORD read = 0;
-    while (ReadFile(file.get(), buffer, sizeof buffer, &read, nullptr) && read > 0)
-        text.append(buffer, read);
-    std::size_t start = 0;
-    for (std::size_t end; (end = text.find('\n', start)) != std::string::npos; start = end + 1)
-        lines.push_back(text.substr(start, end - start));
-    return lines;
-}
-
 std::string WindowNumber(HWND window) {
     return std::to_string(reinterpret_cast<ULONG_PTR>(window));
 }
@@ -175,7 +157,25 @@ class Client {
         return monitors.size() == 1 ? monitors.front() : nullptr;
     }
 
-    Lines Log() const { return ReadLines(m_log); }
+    // The opening most tests share: the client started, LoquenInit called with
+    // its target window, and the one monitor window that made. Null, with the
+    // failure reported, when any step fails.
+    HWND InitWithMonitor() {
+        if (!Started()) {
+            ADD_FAILURE() << "the client did not start";
+            return nullptr;
+        }
+        if (Init() != 1) {
+            ADD_FAILURE() << "LoquenInit failed";
+            return nullptr;
+        }
+        HWND monitor = OnlyMonitor();
+        if (!monitor)
+            ADD_FAILURE() << "not exactly one monitor window";
+        return monitor;
+    }
+
+    Lines Log() const { return EndedLines(ReadSharedFile(m_log)); }
     // Lines of the log that start with the given word.
     Lines Log(const std::string& kind) const {
         Lines lines;
@@ -304,9 +304,7 @@ TEST(LqnmodForwarding, ConsoleDisconnectAndConnectReachTheClientAtOnceAndNothing
         {"widest values", &extremes, "message 32769 4294967295 -5", "message 49151 0 2147483647"},
     };
     Client client(L"winxp");
-    ASSERT_TRUE(client.Started());
-    ASSERT_EQ(1, client.Init());
-    HWND monitor = client.OnlyMonitor();
+    HWND monitor = client.InitWithMonitor();
     ASSERT_NE(nullptr, monitor);
     EXPECT_FALSE(IsWindowVisible(monitor));
     // Forwarded within the notification: the monitor lives on the thread that
@@ -346,9 +344,7 @@ TEST(LqnmodLifecycle, SetMsgParamsBeforeInitIsRefusedAndStoresNothing) {
 
 TEST(LqnmodLifecycle, SecondInitReplacesTheMonitorAndStartsFromTheDefaultMessages) {
     Client client(L"winxp", SessionLibrary::Recording);
-    ASSERT_TRUE(client.Started());
-    ASSERT_EQ(1, client.Init());
-    HWND first = client.OnlyMonitor();
+    HWND first = client.InitWithMonitor();
     ASSERT_NE(nullptr, first);
     ASSERT_EQ(1, client.SetMsgParams(kResidentMessages));
 
@@ -366,11 +362,9 @@ TEST(LqnmodLifecycle, SecondInitReplacesTheMonitorAndStartsFromTheDefaultMessage
 
 TEST(LqnmodLifecycle, CloseUnregistersReleasesTheLibraryThenDestroysTheMonitor) {
     Client client(L"winxp", SessionLibrary::Recording);
-    ASSERT_TRUE(client.Started());
-    ASSERT_EQ(1, client.Init());
-    ASSERT_EQ(1, client.SetMsgParams(kResidentMessages));
-    HWND monitor = client.OnlyMonitor();
+    HWND monitor = client.InitWithMonitor();
     ASSERT_NE(nullptr, monitor);
+    ASSERT_EQ(1, client.SetMsgParams(kResidentMessages));
     EXPECT_EQ(1, client.SessionLibraryLoaded());
 
     EXPECT_EQ(0, client.Close());
@@ -388,9 +382,7 @@ TEST(LqnmodLifecycle, CloseUnregistersReleasesTheLibraryThenDestroysTheMonitor) 
 
 TEST(LqnmodLifecycle, CloseRequestLetsTheLibraryGoAndLeavesTheWindowHidden) {
     Client client(L"winxp", SessionLibrary::Recording);
-    ASSERT_TRUE(client.Started());
-    ASSERT_EQ(1, client.Init());
-    HWND monitor = client.OnlyMonitor();
+    HWND monitor = client.InitWithMonitor();
     ASSERT_NE(nullptr, monitor);
 
     EXPECT_TRUE(SendMessageTimeoutW(monitor, WM_CLOSE, 0, 0, SMTO_NORMAL, kWaitMs, nullptr));
@@ -408,9 +400,7 @@ TEST(LqnmodLifecycle, CloseRequestLetsTheLibraryGoAndLeavesTheWindowHidden) {
 
 TEST(LqnmodLifecycle, ClientEndingWithoutCloseEndsCleanlyAndNothingIsUndoneAtUnload) {
     Client client(L"winxp", SessionLibrary::Recording);
-    ASSERT_TRUE(client.Started());
-    ASSERT_EQ(1, client.Init());
-    HWND monitor = client.OnlyMonitor();
+    HWND monitor = client.InitWithMonitor();
     ASSERT_NE(nullptr, monitor);
     PostMessageW(client.control(), WM_CLOSE, 0, 0);
     const auto exitCode = client.process().WaitForExit(kWaitMs);
@@ -433,11 +423,9 @@ TEST(LqnmodReentry, CloseOrInitFromTheForwardedMessageLeaveTheFreedMonitorAlone)
     for (const ReentryCase& reentry : cases) {
         SCOPED_TRACE(reentry.logged);
         Client client(L"winxp", SessionLibrary::Recording);
-        ASSERT_TRUE(client.Started());
-        ASSERT_EQ(1, client.Init());
-        ASSERT_EQ(1, client.SetMsgParams(kResidentMessages));
-        HWND monitor = client.OnlyMonitor();
+        HWND monitor = client.InitWithMonitor();
         ASSERT_NE(nullptr, monitor);
+        ASSERT_EQ(1, client.SetMsgParams(kResidentMessages));
         ASSERT_EQ(0, client.Call(CMD_REENTER, reentry.reentry));
 
         EXPECT_EQ(Lines{"message 8625 1 1"}, SendSessionChange(client, monitor, 2));
@@ -473,9 +461,7 @@ TEST(LqnmodFailures, RefusedUnregistrationIsTriedThreeTimesThenTheLibraryIsLetGo
         SCOPED_TRACE(byLoquenClose ? "LoquenClose" : "close request");
         MessageBoxWatcher watcher(L"Fatal Error", IDOK);
         Client client(L"winxp", SessionLibrary::RefusingUnregistration);
-        ASSERT_TRUE(client.Started());
-        ASSERT_EQ(1, client.Init());
-        HWND monitor = client.OnlyMonitor();
+        HWND monitor = client.InitWithMonitor();
         ASSERT_NE(nullptr, monitor);
 
         if (byLoquenClose) {

@@ -1,5 +1,7 @@
 #include "WinTestSupport.h"
 
+#include "framework/Handles.h"
+
 #include <array>
 
 namespace qxtest {
@@ -20,39 +22,39 @@ IconPixels ReadPixels(HDC dc) {
 }
 
 // What the screen shows of the box's icon control.
-IconPixels IconOnScreen(HWND iconControl) {
-    RECT rect;
-    GetWindowRect(iconControl, &rect);
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
+// The pixels of an icon-sized bitmap that draw paints, given the screen's
+// DC and the bitmap's.
+IconPixels PaintedIcon(const std::function<void(HDC screen, HDC memory)>& draw) {
+    qx::unique_window_dc screen(nullptr);
+    HDC memory = CreateCompatibleDC(screen.get());
+    HBITMAP bitmap = CreateCompatibleBitmap(screen.get(), kIconSize, kIconSize);
     HGDIOBJ previous = SelectObject(memory, bitmap);
-    BitBlt(memory, 0, 0, kIconSize, kIconSize, screen, rect.left, rect.top, SRCCOPY);
+    draw(screen.get(), memory);
     IconPixels pixels = ReadPixels(memory);
     SelectObject(memory, previous);
     DeleteObject(bitmap);
     DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
     return pixels;
+}
+
+IconPixels IconOnScreen(HWND iconControl) {
+    RECT rect;
+    GetWindowRect(iconControl, &rect);
+    return PaintedIcon([&](HDC screen, HDC memory) {
+        BitBlt(memory, 0, 0, kIconSize, kIconSize, screen, rect.left, rect.top, SRCCOPY);
+    });
 }
 
 // A standard icon drawn over the given background, as a box would show it.
 IconPixels StandardIcon(const char* name, COLORREF background) {
-    HDC screen = GetDC(nullptr);
-    HDC memory = CreateCompatibleDC(screen);
-    HBITMAP bitmap = CreateCompatibleBitmap(screen, kIconSize, kIconSize);
-    HGDIOBJ previous = SelectObject(memory, bitmap);
-    HBRUSH brush = CreateSolidBrush(background);
-    RECT all = {0, 0, kIconSize, kIconSize};
-    FillRect(memory, &all, brush);
-    DeleteObject(brush);
-    DrawIconEx(memory, 0, 0, LoadIconA(nullptr, name), kIconSize, kIconSize, 0, nullptr, DI_NORMAL);
-    IconPixels pixels = ReadPixels(memory);
-    SelectObject(memory, previous);
-    DeleteObject(bitmap);
-    DeleteDC(memory);
-    ReleaseDC(nullptr, screen);
-    return pixels;
+    return PaintedIcon([&](HDC, HDC memory) {
+        HBRUSH brush = CreateSolidBrush(background);
+        RECT all = {0, 0, kIconSize, kIconSize};
+        FillRect(memory, &all, brush);
+        DeleteObject(brush);
+        DrawIconEx(memory, 0, 0, LoadIconA(nullptr, name), kIconSize, kIconSize, 0, nullptr,
+                   DI_NORMAL);
+    });
 }
 
 int MatchingPixels(const IconPixels& a, const IconPixels& b) {
@@ -143,19 +145,15 @@ void MessageBoxWatcher::SetAnswer(int answer) {
 bool MessageBoxWatcher::WaitForBoxes(std::size_t count, DWORD timeoutMs) {
     return WaitUntil(
         [&] {
-            EnterCriticalSection(&m_lock);
-            const bool enough = m_boxes.size() >= count;
-            LeaveCriticalSection(&m_lock);
-            return enough;
+            qx::critical_section_lock lock(m_lock);
+            return m_boxes.size() >= count;
         },
         timeoutMs);
 }
 
 std::vector<SeenBox> MessageBoxWatcher::Boxes() const {
-    EnterCriticalSection(&m_lock);
-    std::vector<SeenBox> boxes = m_boxes;
-    LeaveCriticalSection(&m_lock);
-    return boxes;
+    qx::critical_section_lock lock(m_lock);
+    return m_boxes;
 }
 
 DWORD WINAPI MessageBoxWatcher::Watch(void* self) {
@@ -176,9 +174,10 @@ void MessageBoxWatcher::WatchLoop() {
         Sleep(100); // let the box paint its icon before it is read
         SeenBox seen = ReadMessageBox(box);
         seen.answeredTick = GetTickCount();
-        EnterCriticalSection(&m_lock);
-        m_boxes.push_back(std::move(seen));
-        LeaveCriticalSection(&m_lock);
+        {
+            qx::critical_section_lock lock(m_lock);
+            m_boxes.push_back(std::move(seen));
+        }
         answered.push_back(box);
         PostMessageW(GetDlgItem(box, m_answer), BM_CLICK, 0, 0);
     }

@@ -1,5 +1,7 @@
 #include "WinTestSupport.h"
 
+#include "framework/Handles.h"
+
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -178,20 +180,36 @@ Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& 
 
 } // namespace
 
-std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
-    std::vector<DWORD> ids;
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE)
-        return ids;
+std::vector<ProcessEntry> RunningProcesses() {
+    std::vector<ProcessEntry> processes;
+    qx::unique_hfile snapshot(CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0));
+    if (!snapshot)
+        return processes;
     PROCESSENTRY32W entry = {};
     entry.dwSize = sizeof entry;
-    for (BOOL more = Process32FirstW(snapshot, &entry); more;
-         more = Process32NextW(snapshot, &entry)) {
-        if (_wcsicmp(entry.szExeFile, exeName.c_str()) == 0)
-            ids.push_back(entry.th32ProcessID);
+    for (BOOL more = Process32FirstW(snapshot.get(), &entry); more;
+         more = Process32NextW(snapshot.get(), &entry))
+        processes.push_back({entry.th32ProcessID, entry.szExeFile});
+    return processes;
+}
+
+std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName) {
+    std::vector<DWORD> ids;
+    for (const ProcessEntry& entry : RunningProcesses()) {
+        if (_wcsicmp(entry.exeName.c_str(), exeName.c_str()) == 0)
+            ids.push_back(entry.id);
     }
-    CloseHandle(snapshot);
     return ids;
+}
+
+void EndProcesses(const std::vector<DWORD>& ids, UINT exitCode) {
+    for (DWORD id : ids) {
+        qx::unique_handle process(OpenProcess(PROCESS_TERMINATE | SYNCHRONIZE, FALSE, id));
+        if (!process)
+            continue;
+        TerminateProcess(process.get(), exitCode);
+        WaitForSingleObject(process.get(), 5000);
+    }
 }
 
 Process StartProcess(const std::wstring& program, const std::wstring& arguments,

@@ -3,6 +3,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <functional>
 #include <optional>
 #include <set>
@@ -54,8 +55,20 @@ class Process {
 Process StartProcess(const std::wstring& program, const std::wstring& arguments = L"",
                      const Environment& environment = {}, const std::wstring& folder = L"");
 
+struct ProcessEntry {
+    DWORD id;
+    std::wstring exeName;
+};
+
+// Every running process, with its executable's file name.
+std::vector<ProcessEntry> RunningProcesses();
+
 // Ids of the running processes whose executable has this file name.
 std::vector<DWORD> ProcessIdsOf(const std::wstring& exeName);
+
+// Terminates each process with exitCode and waits (up to 5 s each) for it to
+// end; processes already gone are passed over.
+void EndProcesses(const std::vector<DWORD>& ids, UINT exitCode = 0xDEAD);
 
 // Environment for a program that should show its Korean (or English) user
 // interface.
@@ -65,6 +78,9 @@ Environment EnglishUserInterface();
 // Serves sent messages and this thread's queue while waiting.
 void PumpMessages(DWORD milliseconds);
 bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs);
+// The same without serving messages, for waits that must not run other code
+// of this thread meanwhile.
+bool WaitWithoutMessages(const std::function<bool()>& condition, DWORD timeoutMs);
 
 // Top-level window by exact title and/or class (either may be null), waiting
 // up to timeoutMs for it to exist. Null when it never came.
@@ -98,6 +114,13 @@ class ForegroundRecorder {
     HANDLE m_stop;
     HANDLE m_thread;
 };
+
+// The text of a file another program may still be writing, read until at
+// least maxBytes are in or the file ends; empty when it cannot be opened.
+std::string ReadSharedFile(const std::wstring& path, std::size_t maxBytes = SIZE_MAX);
+// The lines the text ends with '\n'; a last line not ended yet is still being
+// written and left out.
+std::vector<std::string> EndedLines(const std::string& text);
 
 // UTF-8 text (as the sources hold it) in UTF-16.
 std::wstring Wide(const char* utf8);

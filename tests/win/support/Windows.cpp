@@ -29,15 +29,32 @@ void PumpMessages(DWORD milliseconds) {
     } while (true);
 }
 
-bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+namespace {
+
+bool WaitPolling(const std::function<bool()>& condition, DWORD timeoutMs,
+                 void (*pause)(DWORD milliseconds)) {
     const DWORD start = GetTickCount();
     for (;;) {
         if (condition())
             return true;
         if (GetTickCount() - start >= timeoutMs)
             return false;
-        PumpMessages(10);
+        pause(10);
     }
+}
+
+void SleepWithoutMessages(DWORD milliseconds) {
+    Sleep(milliseconds);
+}
+
+} // namespace
+
+bool WaitUntil(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return WaitPolling(condition, timeoutMs, PumpMessages);
+}
+
+bool WaitWithoutMessages(const std::function<bool()>& condition, DWORD timeoutMs) {
+    return WaitPolling(condition, timeoutMs, SleepWithoutMessages);
 }
 
 HWND WaitForWindow(const wchar_t* title, const wchar_t* className, DWORD timeoutMs) {

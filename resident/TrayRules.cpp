@@ -1,4 +1,4 @@
-#include "ResidentRules.h"
+#include "TrayRules.h"
 
 #include "resources/Tarvolt/resource.h"
 
@@ -29,26 +29,12 @@ TrayMouseAction ActionForTrayMouse(unsigned long long lParam) {
     }
 }
 
-std::string NoticeParameters(const std::string& label, const std::string& colour) {
-    return label + "``" + colour;
-}
-
 void CopyTrayTip(char* field, std::size_t capacity, const std::string& tip) {
     if (capacity == 0)
         return;
     const std::size_t length = std::min(tip.size(), capacity - 1);
     std::memcpy(field, tip.data(), length);
     field[length] = '\0';
-}
-
-std::string ModuleFolderFromPath(const std::string& path) {
-    const std::size_t separator = path.find_last_of("\\/");
-    if (separator != std::string::npos)
-        return path.substr(0, separator + 1);
-    // A bare drive ("C:Tarvolt.exe") still names where the program lies.
-    if (path.size() >= 2 && path[1] == ':')
-        return path.substr(0, 2);
-    return std::string();
 }
 
 } // namespace resident
