@@ -14,10 +14,6 @@ std::wstring LibraryPath() {
     return qxtest::BinPath(L"TarvoltXP.dll");
 }
 
-std::wstring KeyboardSimPath() {
-    return qxtest::BinPath(L"simkeyboard\\KeyboardSim.exe");
-}
-
 qx::unique_hfile OpenKeyboardInterface() {
     static const GUID keyboardInterface = {
         0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};

@@ -36,7 +36,6 @@ class CSimulatedKeyboard {
 };
 
 std::wstring LibraryPath();
-std::wstring KeyboardSimPath();
 
 // The first interface of the keyboard's class, opened as the library opens
 // it (access 0); empty when none is present.

@@ -69,7 +69,7 @@ TEST(DevlinkSimulatorCommandLine, CommandsReachTheInstalledKeyboard) {
     CSimulatedKeyboard keyboard;
     ASSERT_TRUE(keyboard.Reset());
     const auto run = [](const std::wstring& arguments) -> std::optional<DWORD> {
-        qxtest::Process process = qxtest::StartProcess(KeyboardSimPath(), arguments);
+        qxtest::Process process = qxtest::StartProcess(qxtest::KeyboardSimPath(), arguments);
         return process ? process.WaitForExit(20000) : std::nullopt;
     };
     struct Step {

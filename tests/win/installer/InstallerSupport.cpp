@@ -307,7 +307,7 @@ std::optional<DWORD> RunQuietConsoleProgram(const std::wstring& program,
 
 void ResetSimulatedKeyboard() {
     EXPECT_EQ(std::optional<DWORD>(0),
-              RunQuietConsoleProgram(BinPath(L"simkeyboard\\KeyboardSim.exe"), L"reset"));
+              RunQuietConsoleProgram(KeyboardSimPath(), L"reset"));
 }
 
 Process OpenRunningCopy(DWORD processId) {

@@ -79,22 +79,11 @@ HWND WaitForWizard(const std::wstring& caption) {
 }
 
 HWND ChildWithText(HWND parent, const std::wstring& text) {
-    struct Search {
-        std::wstring text;
-        HWND found = nullptr;
-    } search{text, nullptr};
-    EnumChildWindows(
-        parent,
-        [](HWND child, LPARAM context) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(context);
-            if (WindowText(child) == s->text) {
-                s->found = child;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND child : ChildWindows(parent)) {
+        if (WindowText(child) == text)
+            return child;
+    }
+    return nullptr;
 }
 
 // A control of the wizard's current page, once the page is up.

@@ -154,7 +154,7 @@ CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring&
 }
 
 CommandResult Keyboard::Run(const std::wstring& arguments) {
-    return RunConsoleProgram(BinPath(L"simkeyboard\\KeyboardSim.exe"), arguments, 15000);
+    return RunConsoleProgram(KeyboardSimPath(), arguments, 15000);
 }
 
 bool KeyboardServer::Start() {
@@ -202,23 +202,13 @@ bool Keyboard::WaitForHandled(DWORD timeoutMs) {
 }
 
 HWND FindKeyServiceWindow(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search = {processId, nullptr};
-    EnumWindows(
-        [](HWND window, LPARAM lParam) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner != search->processId || ClassName(window) != L"#32770" ||
-                !WindowText(window).empty())
-                return TRUE;
-            search->found = window;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && ClassName(window) == L"#32770" && WindowText(window).empty())
+            return window;
+    }
+    return nullptr;
 }
 
 Resident StartResident(const RunFolder& folder, const Environment& language) {
@@ -261,14 +251,10 @@ std::vector<HWND> TrayIconWindows() {
     const HWND tray = TrayWindow();
     if (!tray)
         return icons;
-    EnumChildWindows(
-        tray,
-        [](HWND window, LPARAM lParam) -> BOOL {
-            if (ClassName(window) == L"__winex11_tray_icon" && IsWindowVisible(window))
-                reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&icons));
+    for (HWND window : ChildWindows(tray)) {
+        if (ClassName(window) == L"__winex11_tray_icon" && IsWindowVisible(window))
+            icons.push_back(window);
+    }
     std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) {
         RECT ra, rb;
         GetWindowRect(a, &ra);
@@ -330,21 +316,14 @@ void EndProcessesIn(const RunFolder& folder) {
 }
 
 std::vector<HWND> VisibleWindowsOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND> windows;
-    } search = {processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM lParam) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            if (owner == search->processId && IsWindowVisible(window))
-                search->windows.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.windows;
+    std::vector<HWND> windows;
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner == processId && IsWindowVisible(window))
+            windows.push_back(window);
+    }
+    return windows;
 }
 
 std::vector<std::string> ReadLines(const std::wstring& path) {

@@ -53,24 +53,17 @@ std::string WindowNumber(HWND window) {
 
 // Top-level windows of the process captioned MSG_MONITOR, hidden ones included.
 std::vector<HWND> MonitorWindowsOf(DWORD processId) {
-    struct Search {
-        DWORD processId;
-        std::vector<HWND> found;
-    } search{processId, {}};
-    EnumWindows(
-        [](HWND window, LPARAM lParam) -> BOOL {
-            auto* search = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(window, &owner);
-            wchar_t title[64] = L"";
-            // Top-level captions are read without a message, so a busy client does not stall this.
-            GetWindowTextW(window, title, std::size(title));
-            if (owner == search->processId && std::wstring(title) == kMonitorTitle)
-                search->found.push_back(window);
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
+    std::vector<HWND> found;
+    for (HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        wchar_t title[64] = L"";
+        // Top-level captions are read without a message, so a busy client does not stall this.
+        GetWindowTextW(window, title, std::size(title));
+        if (owner == processId && std::wstring(title) == kMonitorTitle)
+            found.push_back(window);
+    }
+    return found;
 }
 
 // Wine reads WINEDLLOVERRIDES from the Unix environment a program starts in;

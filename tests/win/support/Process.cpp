@@ -29,6 +29,10 @@ std::wstring TestBinPath(const std::wstring& file) {
     return WindowsPath(QX_TEST_BIN_DIR) + L"\\" + file;
 }
 
+std::wstring KeyboardSimPath() {
+    return WindowsPath(QX_KEYBOARD_SIM);
+}
+
 Process::Process(HANDLE process, HANDLE thread, DWORD id) : m_process(process), m_id(id) {
     if (thread)
         CloseHandle(thread);
@@ -137,6 +141,14 @@ bool NeedsUnixEnvironment(const Environment& environment) {
     return false;
 }
 
+// Wine's loader for the program: the 32-bit one for a 32-bit program.
+const wchar_t* LoaderFor(const std::wstring& program) {
+    DWORD type = SCS_64BIT_BINARY;
+    return GetBinaryTypeW(program.c_str(), &type) && type == SCS_32BIT_BINARY
+               ? L"/usr/lib/wine/wine"
+               : L"/usr/lib/wine/wine64";
+}
+
 // Starts the program through env(1) and then finds it by its executable's name.
 Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& arguments,
                                const Environment& environment, const std::wstring& folder) {
@@ -145,7 +157,7 @@ Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& 
     std::wstring commandLine = L"/usr/bin/env";
     for (const auto& [name, value] : environment)
         commandLine += L" " + name + L"=" + value;
-    commandLine += L" /usr/lib/wine/wine64 \"" + program + L"\"";
+    commandLine += std::wstring(L" ") + LoaderFor(program) + L" \"" + program + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
     STARTUPINFOW startup = {};

@@ -16,6 +16,9 @@ namespace qxtest {
 // Paths of the built deliverables (bin/) and of the test programs (tests/bin/).
 std::wstring BinPath(const std::wstring& file);
 std::wstring TestBinPath(const std::wstring& file);
+// The simulated keyboard's tool, KeyboardSim.exe: a 64-bit program in every
+// build, since its driver is one.
+std::wstring KeyboardSimPath();
 
 // Folder path in the form Windows programs see it (Wine maps /... to Z:\...).
 std::wstring WindowsPath(const std::string& unixPath);
@@ -88,6 +91,9 @@ HWND WaitForWindow(const wchar_t* title, const wchar_t* className, DWORD timeout
 // Top-level window of the given process (visible or not) whose title matches.
 HWND WaitForProcessWindow(DWORD processId, const wchar_t* title, DWORD timeoutMs);
 bool WaitForWindowGone(HWND window, DWORD timeoutMs);
+// Every top-level window, hidden ones included; every descendant of parent.
+std::vector<HWND> TopLevelWindows();
+std::vector<HWND> ChildWindows(HWND parent);
 
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);

@@ -71,6 +71,11 @@ struct ProcessWindowSearch {
     HWND found;
 };
 
+BOOL CALLBACK CollectWindow(HWND window, LPARAM lParam) {
+    reinterpret_cast<std::vector<HWND>*>(lParam)->push_back(window);
+    return TRUE;
+}
+
 BOOL CALLBACK MatchProcessWindow(HWND window, LPARAM lParam) {
     auto* search = reinterpret_cast<ProcessWindowSearch*>(lParam);
     DWORD owner = 0;
@@ -94,6 +99,18 @@ HWND WaitForProcessWindow(DWORD processId, const wchar_t* title, DWORD timeoutMs
         },
         timeoutMs);
     return search.found;
+}
+
+std::vector<HWND> TopLevelWindows() {
+    std::vector<HWND> windows;
+    EnumWindows(CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
+}
+
+std::vector<HWND> ChildWindows(HWND parent) {
+    std::vector<HWND> windows;
+    EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&windows));
+    return windows;
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
