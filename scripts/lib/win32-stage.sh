@@ -25,9 +25,12 @@ QX_WIN32_STAGE_CASES=(
 
 QX_BINFMT_DIR=/proc/sys/fs/binfmt_misc
 QX_BINFMT_NAME=qemu-i386
+# qemu-user 9.1 or later (scripts/setup): each 32-bit program starts in well
+# under a second.
+QX_QEMU_I386=/usr/bin/qemu-i386
 # i386 ELF executables and shared objects; F: the emulator is opened now, so
 # it also serves programs started from other mount namespaces.
-QX_BINFMT_RULE=':qemu-i386:M::\x7fELF\x01\x01\x01\x00\x00\x00\x00\x00\x00\x00\x00\x00\x02\x00\x03\x00:\xff\xff\xff\xff\xff\xfe\xfe\x00\xff\xff\xff\xff\xff\xff\xff\xff\xfe\xff\xff\xff:/usr/bin/qemu-i386-static:F'
+QX_BINFMT_RULE=":qemu-i386:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$QX_QEMU_I386:F"
 
 # The registration goes with the stage, also when it fails or is stopped.
 win32_stage_run() {
@@ -54,12 +57,7 @@ win32_stage_start() {
   # The prefix boots with the 64-bit loader alone, in seconds, and the
   # keyboard's 64-bit driver is installed, before 32-bit code can run.
   wine_session_start "$root" "$root/build/wineprefix-win32" || return 1
-  win32_stage_register || return 1
-  # The address space qemu reserves for a 32-bit program: Wine probes all of
-  # it above 2 GB at each start, page by page under emulation, so just above
-  # Wine's shared user data (0x7ffe0000) starts fastest; 0x80000000 is too
-  # small for that page.
-  export QEMU_RESERVED_VA=0x81000000
+  win32_stage_register
 }
 
 win32_stage_register() {
@@ -77,5 +75,4 @@ win32_stage_stop() {
     echo -1 > "$QX_BINFMT_DIR/$QX_BINFMT_NAME"
   fi
   QX_BINFMT_REGISTERED=
-  unset QEMU_RESERVED_VA
 }

@@ -202,8 +202,10 @@ TEST_F(ResidentStart, StopRequestRemovesTheIconStopsPollingAndEnds) {
         << "the keyboard was never polled";
 
     // Any other lParam is the plain dialog treatment: nothing changes, even
-    // when only its low 32 bits are 999.
-    const unsigned long long otherValues[] = {0, 0x1000003E7ull};
+    // when only its low 32 bits are 999 (where lParam has more than 32).
+    std::vector<unsigned long long> otherValues = {0};
+    if (sizeof(LPARAM) > 4)
+        otherValues.push_back(0x1000003E7ull);
     for (const unsigned long long other : otherValues) {
         SCOPED_TRACE(other);
         SendMessageTimeoutW(resident.marker, WM_CLOSE, 0, static_cast<LPARAM>(other),
