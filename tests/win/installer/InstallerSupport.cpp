@@ -306,8 +306,7 @@ std::optional<DWORD> RunQuietConsoleProgram(const std::wstring& program,
 }
 
 void ResetSimulatedKeyboard() {
-    EXPECT_EQ(std::optional<DWORD>(0),
-              RunQuietConsoleProgram(KeyboardSimPath(), L"reset"));
+    EXPECT_EQ(std::optional<DWORD>(0), RunQuietConsoleProgram(KeyboardSimPath(), L"reset"));
 }
 
 Process OpenRunningCopy(DWORD processId) {
