@@ -141,13 +141,10 @@ bool NeedsUnixEnvironment(const Environment& environment) {
     return false;
 }
 
-// Wine's loader for the program: the 32-bit one for a 32-bit program.
-const wchar_t* LoaderFor(const std::wstring& program) {
-    DWORD type = SCS_64BIT_BINARY;
-    return GetBinaryTypeW(program.c_str(), &type) && type == SCS_32BIT_BINARY
-               ? L"/usr/lib/wine/wine"
-               : L"/usr/lib/wine/wine64";
-}
+// Wine's loader for the programs a test starts, which are of its own build:
+// 32-bit ones in the win32 stage.
+constexpr const wchar_t* PROGRAM_LOADER =
+    sizeof(void*) == 4 ? L"/usr/lib/wine/wine" : L"/usr/lib/wine/wine64";
 
 // Starts the program through env(1) and then finds it by its executable's name.
 Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& arguments,
@@ -157,7 +154,7 @@ Process StartInUnixEnvironment(const std::wstring& program, const std::wstring& 
     std::wstring commandLine = L"/usr/bin/env";
     for (const auto& [name, value] : environment)
         commandLine += L" " + name + L"=" + value;
-    commandLine += std::wstring(L" ") + LoaderFor(program) + L" \"" + program + L"\"";
+    commandLine += std::wstring(L" ") + PROGRAM_LOADER + L" \"" + program + L"\"";
     if (!arguments.empty())
         commandLine += L" " + arguments;
     STARTUPINFOW startup = {};
