@@ -1,6 +1,7 @@
 # Sourced by the scripts: one Xvfb display and one fresh Wine prefix with a
 # persistent wineserver for a whole run.
-#   wine_session_start ROOT [PREFIX]   exports DISPLAY, WINEPREFIX, WINEDEBUG ...
+#   wine_session_start ROOT [PREFIX]   exports DISPLAY, WINEPREFIX, WINEDEBUG ...;
+#                                      fails when the display, a boot or the keyboard fails
 #   wine_session_stop                  ends wineserver, then the display it started
 #   wine_session_install_keyboard TOOL [LOADER]
 #                                      installs the simulated keyboard's driver
@@ -8,6 +9,8 @@
 # with its shell (captions, taskbar, notification area) instead of the bare
 # X screen.
 
+# Fd 9 (the run lock) stays with the script: the server and the display live
+# on when a run is killed, and must not hold the lock for good.
 wine_session_start() {
   local root=$1
   export WINEPREFIX=${2:-$root/build/wineprefix}
@@ -18,32 +21,24 @@ wine_session_start() {
   # Everything 64-bit goes through wine64: once wine32 is installed, Debian's
   # wine launcher and its wrappers (wineboot, winepath) try the 32-bit loader.
   export PATH=/usr/lib/wine:$PATH
+  QX_SESSION_PREFIX=$WINEPREFIX
 
   if [ -z "${QX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    local fd_file
-    fd_file=$(mktemp)
-    Xvfb -displayfd 3 -screen 0 "${QX_SCREEN:-1024x768x24}" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
-    QX_XVFB_PID=$!
-    local i
-    for i in $(seq 1 100); do
-      [ -s "$fd_file" ] && break
-      sleep 0.1
-    done
-    export DISPLAY=":$(head -n1 "$fd_file")"
-    rm -f "$fd_file"
+    wine_session_display || return 1
   fi
 
+  # A killed run's server may still serve this prefix; it would outlive it.
+  [ -d "$WINEPREFIX" ] && wine_session_end_server
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
   wineserver -p
-  wine64 wineboot -i >/dev/null 2>&1
+  wine_session_boot -i || return 1
   # The first boot of a new prefix leaves two service managers running, and
   # each call lands on either: a driver's service created through one is
   # unknown to the other. A second boot on a fresh wineserver starts one.
-  wineserver -k
-  wineserver -w
+  wine_session_end_server
   wineserver -p
-  wine64 wineboot >/dev/null 2>&1
+  wine_session_boot || return 1
   wine_session_configure
   if [ "${QX_DESKTOP:-}" = shell ]; then
     wine_session_shell_desktop
@@ -52,6 +47,38 @@ wine_session_start() {
   if [ -f "$keyboard_sim" ]; then
     wine_session_install_keyboard "$keyboard_sim" || return 1
   fi
+} 9>&-
+
+# Xvfb picks a free display and names it on fd 3.
+wine_session_display() {
+  local fd_file display i
+  fd_file=$(mktemp)
+  Xvfb -displayfd 3 -screen 0 "${QX_SCREEN:-1024x768x24}" -nolisten tcp 3>"$fd_file" >/dev/null 2>&1 &
+  QX_XVFB_PID=$!
+  for i in $(seq 1 100); do
+    [ -s "$fd_file" ] && break
+    sleep 0.1
+  done
+  display=$(head -n1 "$fd_file")
+  rm -f "$fd_file"
+  if [ -z "$display" ]; then
+    echo "wine session: Xvfb gave no display within 10 s" >&2
+    return 1
+  fi
+  export DISPLAY=":$display"
+}
+
+# A new prefix boots in about 15 s here; one that hangs fails the session.
+wine_session_boot() {
+  if ! timeout --foreground 300 wine64 wineboot "$@" >/dev/null 2>&1; then
+    echo "wine session: wineboot $* failed or took over 300 s in $WINEPREFIX" >&2
+    return 1
+  fi
+}
+
+wine_session_end_server() {
+  wineserver -k >/dev/null 2>&1 || true
+  timeout 60 wineserver -w >/dev/null 2>&1 || true
 }
 
 # Names the desktop "shell", the size of the screen, for every program the
@@ -69,7 +96,7 @@ wine_session_shell_desktop() {
 # fails the session.
 wine_session_install_keyboard() {
   local tool=$1 loader=${2:-wine64}
-  if ! timeout 120 "$loader" "$tool" install >/dev/null; then
+  if ! timeout --foreground 120 "$loader" "$tool" install >/dev/null; then
     echo "wine session: the simulated keyboard never appeared in $WINEPREFIX" >&2
     return 1
   fi
@@ -91,12 +118,17 @@ wine_session_configure() {
   rm -f "$reg"
 }
 
+# Safe to call when no session started: it never touches a prefix it did not
+# make (WINEPREFIX unset would mean ~/.wine).
 wine_session_stop() {
-  wineserver -k >/dev/null 2>&1 || true
-  wineserver -w >/dev/null 2>&1 || true
+  if [ -n "${QX_SESSION_PREFIX:-}" ]; then
+    WINEPREFIX=$QX_SESSION_PREFIX wine_session_end_server
+    QX_SESSION_PREFIX=
+  fi
   if [ -n "${QX_XVFB_PID:-}" ]; then
-    kill "$QX_XVFB_PID" 2>/dev/null || true
-    wait "$QX_XVFB_PID" 2>/dev/null || true
+    kill "$QX_XVFB_PID" 2>/dev/null
+    wait "$QX_XVFB_PID" 2>/dev/null
     QX_XVFB_PID=
   fi
+  return 0
 }

@@ -1,0 +1,53 @@
+# Sourced by the scripts that start Wine sessions, displays or the emulator:
+# they end the same way however the run ends (its end, an error, Ctrl-C,
+# TERM, a closed terminal), and a signal takes effect at once.
+#   run_on_end FUNCTION   FUNCTION runs once when the script ends, whatever ends it
+#   run_waited CMD...     runs CMD and waits for it; bash runs a trap only
+#                         between commands, so CMD runs in the background and
+#                         the trap ends it and everything it started
+
+run_on_end() {
+  QX_RUN_END=$1
+  trap 'run_end $?' EXIT
+  trap 'run_end 129' HUP
+  trap 'run_end 130' INT
+  trap 'run_end 143' TERM
+}
+
+run_end() {
+  # A second Ctrl-C must not cut the tidying short; its waits are bounded.
+  trap '' HUP INT TERM
+  trap - EXIT
+  run_waited_stop
+  "$QX_RUN_END"
+  exit "$1"
+}
+
+# Standard input stays the script's (bash gives background commands
+# /dev/null). Fd 9 is the run lock (scripts/lib/win32-stage.sh): held by the
+# script alone, so it goes with the script even when what it started lives on.
+run_waited() {
+  local status=0
+  "$@" <&0 9>&- &
+  QX_WAITED_PID=$!
+  wait "$QX_WAITED_PID" || status=$?
+  QX_WAITED_PID=
+  return "$status"
+}
+
+# The whole tree is listed before any of it is signalled, so nothing is
+# reparented unseen (ctest's running test, make's compilers).
+run_waited_stop() {
+  [ -n "${QX_WAITED_PID:-}" ] || return 0
+  kill $(run_tree "$QX_WAITED_PID") 2>/dev/null
+  wait "$QX_WAITED_PID" 2>/dev/null
+  QX_WAITED_PID=
+}
+
+run_tree() {
+  local child
+  echo "$1"
+  for child in $(pgrep -P "$1"); do
+    run_tree "$child"
+  done
+}
