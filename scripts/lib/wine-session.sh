@@ -23,14 +23,13 @@ wine_session_start() {
   export PATH=/usr/lib/wine:$PATH
   QX_SESSION_PREFIX=$WINEPREFIX
 
-  if [ -z "${QX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
-    wine_session_display || return 1
-  fi
-
-  # A killed run's server may still serve this prefix; it would outlive it.
-  [ -d "$WINEPREFIX" ] && wine_session_end_server
+  wine_session_end_leftovers
   rm -rf "$WINEPREFIX"
   mkdir -p "$WINEPREFIX"
+  if [ -z "${QX_KEEP_DISPLAY:-}" ] || [ -z "${DISPLAY:-}" ]; then
+    wine_session_display || return 1
+    echo "$QX_XVFB_PID" > "$WINEPREFIX/qx-display.pid"
+  fi
   wineserver -p
   wine_session_boot -i || return 1
   # The first boot of a new prefix leaves two service managers running, and
@@ -48,6 +47,18 @@ wine_session_start() {
     wine_session_install_keyboard "$keyboard_sim" || return 1
   fi
 } 9>&-
+
+# A killed run leaves its prefix's server and its display running for good
+# (the server is persistent, the display has no client to end it).
+wine_session_end_leftovers() {
+  [ -d "$WINEPREFIX" ] || return 0
+  wine_session_end_server
+  local pid
+  pid=$(cat "$WINEPREFIX/qx-display.pid" 2>/dev/null || true)
+  if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
+    kill "$pid"
+  fi
+}
 
 # Xvfb picks a free display and names it on fd 3.
 wine_session_display() {
@@ -123,6 +134,7 @@ wine_session_configure() {
 wine_session_stop() {
   if [ -n "${QX_SESSION_PREFIX:-}" ]; then
     WINEPREFIX=$QX_SESSION_PREFIX wine_session_end_server
+    rm -f "$QX_SESSION_PREFIX/qx-display.pid"
     QX_SESSION_PREFIX=
   fi
   if [ -n "${QX_XVFB_PID:-}" ]; then
