@@ -1,6 +1,6 @@
 # Sourced by the scripts that start Wine sessions, displays or the emulator:
 # they end the same way however the run ends (its end, an error, Ctrl-C,
-# TERM, a closed terminal), and a signal takes effect at once.
+# TERM, a closed terminal or pipe), and a signal takes effect at once.
 #   run_on_end FUNCTION   FUNCTION runs once when the script ends, whatever ends it
 #   run_waited CMD...     runs CMD and waits for it; bash runs a trap only
 #                         between commands, so CMD runs in the background and
@@ -12,11 +12,16 @@ run_on_end() {
   trap 'run_end 129' HUP
   trap 'run_end 130' INT
   trap 'run_end 143' TERM
+  # A reader that went away (ctest above a test's script, a tee): the
+  # tidying writes nowhere, since a second write there would end the script.
+  trap 'exec >/dev/null 2>&1; run_end 141' PIPE
 }
 
 run_end() {
-  # A second Ctrl-C must not cut the tidying short; its waits are bounded.
-  trap '' HUP INT TERM
+  # Neither a second Ctrl-C, output nobody reads any more, nor a step that
+  # fails (set -e) cuts the tidying short; its waits are bounded.
+  trap '' HUP INT TERM PIPE
+  set +e
   trap - EXIT
   run_waited_stop
   "$QX_RUN_END"
@@ -39,8 +44,8 @@ run_waited() {
 # reparented unseen (ctest's running test, make's compilers).
 run_waited_stop() {
   [ -n "${QX_WAITED_PID:-}" ] || return 0
-  kill $(run_tree "$QX_WAITED_PID") 2>/dev/null
-  wait "$QX_WAITED_PID" 2>/dev/null
+  kill $(run_tree "$QX_WAITED_PID") 2>/dev/null || true
+  wait "$QX_WAITED_PID" 2>/dev/null || true
   QX_WAITED_PID=
 }
 

@@ -56,7 +56,7 @@ wine_session_end_leftovers() {
   local pid
   pid=$(cat "$WINEPREFIX/qx-display.pid" 2>/dev/null || true)
   if [ -n "$pid" ] && [ "$(cat "/proc/$pid/comm" 2>/dev/null)" = Xvfb ]; then
-    kill "$pid"
+    kill "$pid" || true
   fi
 }
 
@@ -138,8 +138,8 @@ wine_session_stop() {
     QX_SESSION_PREFIX=
   fi
   if [ -n "${QX_XVFB_PID:-}" ]; then
-    kill "$QX_XVFB_PID" 2>/dev/null
-    wait "$QX_XVFB_PID" 2>/dev/null
+    kill "$QX_XVFB_PID" 2>/dev/null || true
+    wait "$QX_XVFB_PID" 2>/dev/null || true
     QX_XVFB_PID=
   fi
   return 0
