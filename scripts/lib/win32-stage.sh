@@ -1,10 +1,9 @@
 # Sourced by scripts/test and scripts/win32-stage: the Windows 2000/XP build
 # run here. This kernel runs no 32-bit code, so Wine's 32-bit loader runs
 # under qemu-user, registered for i386 programs only while the stage runs:
-# with it in place every new prefix also boots its 32-bit side emulated,
-# which takes minutes.
+# with it in place every new prefix also boots its 32-bit side emulated.
 #   win32_stage_run ROOT [CTEST_ARGS...]   runs the stage's cases (run_suite)
-#   win32_stage_start ROOT   the stage's own session and prefix, then the emulator
+#   win32_stage_start ROOT   the emulator, then the stage's own session and prefix
 #   win32_stage_stop         ends the session and removes the registration
 #   win32_stage_cases        the cases it runs, as a ctest -R expression
 
@@ -54,10 +53,11 @@ win32_stage_cases() {
 
 win32_stage_start() {
   local root=$1
-  # The prefix boots with the 64-bit loader alone, in seconds, and the
-  # keyboard's 64-bit driver is installed, before 32-bit code can run.
-  wine_session_start "$root" "$root/build/wineprefix-win32" || return 1
-  win32_stage_register
+  # The emulator first: a new prefix sets up its 32-bit side (syswow64) only
+  # when its boot can run 32-bit code; without it every 32-bit program ends
+  # with "could not load kernel32.dll". With qemu 10 the boot takes ~20 s.
+  win32_stage_register || return 1
+  wine_session_start "$root" "$root/build/wineprefix-win32"
 }
 
 win32_stage_register() {
