@@ -37,6 +37,16 @@ TEST(ResidentKeyDispatch, OnlyCodes12And15AreVolumeKeys) {
     }
 }
 
+// Message parameters are pointer-sized on win64 and compared whole.
+TEST(ResidentKeyDispatch, CodesAndStatesBeyond32BitsMatchNothingInTheTable) {
+    for (unsigned long long code : {0x100000001ull, 0x100000010ull, 0x10000000Cull, ~0ull}) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(0u, ActionForKey(code).labelId);
+        EXPECT_FALSE(IsVolumeKey(code));
+    }
+    EXPECT_TRUE(IsKeyPress(1ull << 32));
+}
+
 TEST(ResidentKeyDispatch, CloseTimerWaitsBoundedOnlyForAPopupOfItsOwnThatIsNotUpYet) {
     struct Case {
         bool popupOpen;
