@@ -39,5 +39,9 @@ void KeyBindingEdit::StoreInto(UserKeyEntry& entry) const {
     if (!m_bEdited)
         return;
     entry.command = m_nMode == USERKEY_PROGRAM ? m_strProgramPath : m_strUrl;
-    entry.type = entry.command.empty() ? USERKEY_NONE : m_nMode;
+    entry.type = TypeToSave(m_nMode, entry.command);
+}
+
+std::int32_t TypeToSave(std::int32_t type, const std::string& command) {
+    return command.empty() ? USERKEY_NONE : type;
 }

@@ -8,6 +8,10 @@
 #include <cstdint>
 #include <string>
 
+// The type a binding is saved with: without a command the key is not set,
+// whatever its type.
+std::int32_t TypeToSave(std::int32_t type, const std::string& command);
+
 class KeyBindingEdit {
   public:
     // Opens on the entry: a web address opens in URL mode, a program in

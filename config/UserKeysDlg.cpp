@@ -2,6 +2,7 @@
 
 #include "CenterDialog.h"
 #include "DefineKeyDlg.h"
+#include "KeyBindingEdit.h"
 
 #include "framework/AppText.h"
 #include "resources/Pellor/resource.h"
@@ -91,8 +92,11 @@ MsgResult CUserKeysDlg::OnApply(WPARAM, LPARAM) {
 void CUserKeysDlg::SaveEntries() {
     if (!m_nChanged)
         return;
-    for (const UserKeyEntry& entry : m_userKeys)
+    for (UserKeyEntry& entry : m_userKeys) {
+        // A command too long to be read back reads as empty.
+        entry.type = TypeToSave(entry.type, entry.command);
         m_userKeyStore.WriteEntry(entry);
+    }
     m_nChanged = 0;
     ::EnableWindow(m_btnApply, FALSE);
 }

@@ -80,8 +80,3 @@ bool CDevicePort::EnumInterface(int index, SP_DEVICE_INTERFACE_DATA& interfaceDa
     return SetupDiEnumDeviceInterfaces(m_deviceSet.get(), nullptr, &KEYBOARD_INTERFACE_GUID,
                                        static_cast<DWORD>(index), &interfaceData) != FALSE;
 }
-
-CDevicePort& TheDevicePort() {
-    static CDevicePort* const port = new CDevicePort;
-    return *port;
-}

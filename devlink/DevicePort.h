@@ -42,7 +42,3 @@ class CDevicePort {
 
     qx::unique_any<DeviceSetTraits> m_deviceSet;
 };
-
-// The one port of the process, never destroyed: a set still held at process
-// detach is the system's to release, not ours.
-CDevicePort& TheDevicePort();

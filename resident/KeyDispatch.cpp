@@ -8,7 +8,7 @@ unsigned UserKeyLabelId(int userKeyIndex) {
     return IDS_PROG1 + static_cast<unsigned>(userKeyIndex);
 }
 
-KeyAction ActionForKey(unsigned keyCode) {
+KeyAction ActionForKey(unsigned long long keyCode) {
     if (keyCode >= KEY_PROG1 && keyCode - KEY_PROG1 < static_cast<unsigned>(USER_KEY_COUNT)) {
         const int userKeyIndex = static_cast<int>(keyCode - KEY_PROG1);
         return {UserKeyLabelId(userKeyIndex), userKeyIndex};
@@ -23,7 +23,7 @@ KeyAction ActionForKey(unsigned keyCode) {
     }
 }
 
-bool IsVolumeKey(unsigned keyCode) {
+bool IsVolumeKey(unsigned long long keyCode) {
     return keyCode == KEY_VOLUME_A || keyCode == KEY_VOLUME_B;
 }
 

@@ -29,13 +29,15 @@ struct KeyAction {
     int userKeyIndex = NO_USER_KEY;
 };
 
-KeyAction ActionForKey(unsigned keyCode);
+// Key codes and state bytes are the key event's message parameters, compared
+// whole: on win64 they have 64 bits, none of them cut off.
+KeyAction ActionForKey(unsigned long long keyCode);
 
 // Zero state byte: only the two volume codes do anything.
-bool IsVolumeKey(unsigned keyCode);
+bool IsVolumeKey(unsigned long long keyCode);
 
 // Whether the event goes to the press branch or the volume branch.
-inline bool IsKeyPress(unsigned stateByte) {
+inline bool IsKeyPress(unsigned long long stateByte) {
     return stateByte != 0;
 }
 
@@ -54,14 +56,16 @@ inline bool ShouldStartVolumeControl(bool popupOpen, bool volumeWindowExists) {
     return !popupOpen && !volumeWindowExists;
 }
 
-// A pop-up this program started can come up after the close tick: while none
-// is there, the close timer keeps ticking, up to this long after the last
-// volume event.
+// A pop-up this program started can come up after the close tick. While it is
+// still coming (started, its program running, no "Volume Control" seen since)
+// and none is there, the close timer keeps ticking, up to this long after the
+// last volume event. One that failed to start or came and went is not waited
+// for: the timer would close a "Volume Control" the user opens later.
 constexpr unsigned VOLUME_POPUP_WAIT_MS = 10000;
 
-inline bool ShouldWaitForVolumeControl(bool popupOpen, bool volumeWindowExists,
+inline bool ShouldWaitForVolumeControl(bool popupComing, bool volumeWindowExists,
                                        unsigned sinceLastVolumeKeyMs) {
-    return popupOpen && !volumeWindowExists && sinceLastVolumeKeyMs < VOLUME_POPUP_WAIT_MS;
+    return popupComing && !volumeWindowExists && sinceLastVolumeKeyMs < VOLUME_POPUP_WAIT_MS;
 }
 
 } // namespace resident

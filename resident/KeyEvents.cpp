@@ -19,19 +19,25 @@ constexpr UINT VOLUME_CLOSE_DELAY_MS = 1000;
 // A volume control that does not answer its close request within this time
 // is left alone rather than holding up the key events behind it.
 constexpr UINT VOLUME_CLOSE_WAIT_MS = 5000;
+// The shell's start results up to this value are error codes.
+constexpr INT_PTR MAX_SHELL_ERROR_CODE = 32;
 
 } // namespace
 
+// Events still delivered while the program stops (inside a box's loop, or
+// while UnloadDriver waits for the polling thread) are dropped: they would
+// open boxes no one closes or start programs after the stop.
 MsgResult CKeyServiceDlg::OnKeyEvent(WPARAM keyCode, LPARAM stateByte) {
-    const unsigned code = static_cast<unsigned>(keyCode);
-    if (resident::IsKeyPress(static_cast<unsigned>(stateByte)))
-        OnKeyAction(code);
+    if (m_bStopping)
+        return 0;
+    if (resident::IsKeyPress(static_cast<unsigned long long>(stateByte)))
+        OnKeyAction(keyCode);
     else
-        OnVolumeKey(code);
+        OnVolumeKey(keyCode);
     return 0;
 }
 
-void CKeyServiceDlg::OnKeyAction(unsigned keyCode) {
+void CKeyServiceDlg::OnKeyAction(unsigned long long keyCode) {
     const resident::KeyAction action = resident::ActionForKey(keyCode);
     if (action.labelId == 0)
         return;
@@ -40,25 +46,51 @@ void CKeyServiceDlg::OnKeyAction(unsigned keyCode) {
         RunUserKey(m_userKeys[action.userKeyIndex]);
 }
 
-void CKeyServiceDlg::OnVolumeKey(unsigned keyCode) {
+void CKeyServiceDlg::OnVolumeKey(unsigned long long keyCode) {
     if (!resident::IsVolumeKey(keyCode))
         return;
-    if (resident::ShouldStartVolumeControl(m_bVolumePopupOpen != 0,
-                                           ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE))) {
-        ::ShellExecuteA(nullptr, "open", VOLUME_CONTROL_PROGRAM, "-t", "", SW_SHOWNORMAL);
+    const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE);
+    if (volumeControl)
+        m_volumePopupProcess.reset(); // seen: nothing more to wait for
+    if (resident::ShouldStartVolumeControl(m_bVolumePopupOpen != 0, volumeControl != nullptr)) {
+        StartVolumeControl();
         m_bVolumePopupOpen = 1;
     }
     m_dwLastVolumeKey = ::GetTickCount();
     ::SetTimer(m_hWnd, TIMER_VOLUME_CLOSE, VOLUME_CLOSE_DELAY_MS, nullptr);
 }
 
+// The pop-up's process is kept to tell a pop-up that is still coming from one
+// that failed to start (no process) or came and went before the close tick
+// (its process has ended). No error box: a failed start is ignored.
+void CKeyServiceDlg::StartVolumeControl() {
+    SHELLEXECUTEINFOA start = {};
+    start.cbSize = sizeof start;
+    start.fMask = SEE_MASK_NOCLOSEPROCESS | SEE_MASK_FLAG_NO_UI;
+    start.lpVerb = "open";
+    start.lpFile = VOLUME_CONTROL_PROGRAM;
+    start.lpParameters = "-t";
+    start.lpDirectory = "";
+    start.nShow = SW_SHOWNORMAL;
+    const bool started = ::ShellExecuteExA(&start) &&
+                         reinterpret_cast<INT_PTR>(start.hInstApp) > MAX_SHELL_ERROR_CODE;
+    m_volumePopupProcess.reset(start.hProcess);
+    if (!started)
+        m_volumePopupProcess.reset();
+}
+
+bool CKeyServiceDlg::IsVolumePopupComing() const {
+    return m_volumePopupProcess &&
+           ::WaitForSingleObject(m_volumePopupProcess.get(), 0) == WAIT_TIMEOUT;
+}
+
 // A second after the last volume event, and every second after that while
-// the pop-up this program started has yet to come up. It stops once it has
-// closed a window or given up: a timer left running would close any "Volume
-// Control" the user opens later.
+// the pop-up this program started is still coming. It stops once it has
+// closed a window or stopped waiting: a timer left running would close any
+// "Volume Control" the user opens later.
 void CKeyServiceDlg::CloseVolumeControl() {
     const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE);
-    if (resident::ShouldWaitForVolumeControl(m_bVolumePopupOpen != 0, volumeControl != nullptr,
+    if (resident::ShouldWaitForVolumeControl(IsVolumePopupComing(), volumeControl != nullptr,
                                              ::GetTickCount() - m_dwLastVolumeKey))
         return;
     ::KillTimer(m_hWnd, TIMER_VOLUME_CLOSE);
@@ -67,6 +99,7 @@ void CKeyServiceDlg::CloseVolumeControl() {
                               nullptr);
     }
     m_bVolumePopupOpen = 0;
+    m_volumePopupProcess.reset();
 }
 
 void CKeyServiceDlg::ShowKeyLabel(UINT labelId) {

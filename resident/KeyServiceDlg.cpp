@@ -24,6 +24,7 @@ const MessageEntry CKeyServiceDlg::kMessages[] = {
     OnMessage(WM_SYSCOMMAND, &CKeyServiceDlg::OnSysCommand),
     OnMessage(WM_PAINT, &CKeyServiceDlg::OnPaint),
     OnMessage(WM_QUERYDRAGICON, &CKeyServiceDlg::OnQueryDragIcon),
+    OnMessage(WM_CLOSE, &CKeyServiceDlg::OnClose),
     OnMessage(WM_DESTROY, &CKeyServiceDlg::OnDestroy),
     OnMessage(WM_TIMER, &CKeyServiceDlg::OnTimer),
     OnMessage(WM_DEVICEKEY, &CKeyServiceDlg::OnKeyEvent),
@@ -138,6 +139,24 @@ MsgResult CKeyServiceDlg::OnSessionSwitch(WPARAM wParam, LPARAM) {
     if (resident::IsSessionLeavingConsole(wParam))
         return UnloadDriver();
     return LoadDriver(m_hWnd);
+}
+
+// The stop request (through the marker), a failed start or the system. The
+// window ends here rather than through the IDCANCEL the default handling
+// posts: key events sent meanwhile would be served before it.
+MsgResult CKeyServiceDlg::OnClose(WPARAM, LPARAM) {
+    OnCancel();
+    return 0;
+}
+
+void CKeyServiceDlg::OnOK() {
+    m_bStopping = 1;
+    CDialog::OnOK();
+}
+
+void CKeyServiceDlg::OnCancel() {
+    m_bStopping = 1;
+    CDialog::OnCancel();
 }
 
 // Also runs after a failed start: each step accepts what was never started.

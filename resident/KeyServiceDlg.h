@@ -26,6 +26,8 @@ class CKeyServiceDlg : public CDialog {
 
   protected:
     BOOL OnInitDialog() override;
+    void OnOK() override;
+    void OnCancel() override;
     MessageTable GetMessageTable() const override;
 
   private:
@@ -35,13 +37,16 @@ class CKeyServiceDlg : public CDialog {
     void HideAfterFirstShow();
     MsgResult OnPaint(WPARAM, LPARAM);
     MsgResult OnQueryDragIcon(WPARAM, LPARAM);
+    MsgResult OnClose(WPARAM, LPARAM);
     MsgResult OnDestroy(WPARAM, LPARAM);
     MsgResult OnTimer(WPARAM timerId, LPARAM);
 
     // Key events
     MsgResult OnKeyEvent(WPARAM keyCode, LPARAM stateByte);
-    void OnKeyAction(unsigned keyCode);
-    void OnVolumeKey(unsigned keyCode);
+    void OnKeyAction(unsigned long long keyCode);
+    void OnVolumeKey(unsigned long long keyCode);
+    void StartVolumeControl();
+    bool IsVolumePopupComing() const;
     void CloseVolumeControl();
     void ShowKeyLabel(UINT labelId);
     void RunUserKey(UserKeyEntry& entry);
@@ -60,7 +65,11 @@ class CKeyServiceDlg : public CDialog {
 
     HICON m_hIcon;
     BOOL m_bVolumePopupOpen = 0;
+    // The pop-up's program while its window has yet to be seen.
+    qx::unique_handle m_volumePopupProcess;
     DWORD m_dwLastVolumeKey = 0;
+    // Set once the window is ending: nothing new is started from then on.
+    BOOL m_bStopping = 0;
     BOOL m_bFirstShow = 1;
     qx::unique_hmenu m_menuTray;
     HMENU m_pTrayPopup = nullptr;

@@ -12,8 +12,12 @@
 
 #include <shellapi.h>
 
+// Once the program is stopping, a click opens no menu that no one would close.
 MsgResult CKeyServiceDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
-    switch (resident::ActionForTrayMouse(static_cast<unsigned long long>(mouseMessage))) {
+    const resident::TrayMouseAction action =
+        m_bStopping ? resident::TrayMouseAction::None
+                    : resident::ActionForTrayMouse(static_cast<unsigned long long>(mouseMessage));
+    switch (action) {
     case resident::TrayMouseAction::OpenMenu:
         OpenTrayMenu();
         break;

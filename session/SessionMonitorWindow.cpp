@@ -3,6 +3,7 @@
 #include "resources/Lqnmod/resource.h"
 
 #include <string>
+#include <utility>
 
 namespace {
 
@@ -34,6 +35,9 @@ MessageTable CSessionMonitorWindow::GetMessageTable() const {
 CSessionMonitorWindow::CSessionMonitorWindow() : CDialog(IDD_SESSION_MONITOR) {}
 
 CSessionMonitorWindow::~CSessionMonitorWindow() {
+    if (m_pbGone)
+        *m_pbGone = true;
+    m_pbGone = nullptr;
     ReleaseSessionLibrary();
 }
 
@@ -77,21 +81,42 @@ bool CSessionMonitorWindow::TryRegister() {
     return true;
 }
 
-void CSessionMonitorWindow::Unregister() {
+// The box's message loop may serve a close request or the client's
+// LoquenClose, which take the registration back, let the library go or
+// delete this object: after each box, what is left to do is looked at again.
+bool CSessionMonitorWindow::Unregister() {
     for (int attempt = 0; attempt < UNREGISTER_ATTEMPTS; ++attempt) {
         if (m_pfnUnregister(m_hWnd)) {
             m_bRegistered = FALSE;
-            return;
+            return true;
         }
-        ShowFatalError("Unable to register with WTSUnRegisterSessionNotification.");
+        if (!ShowUnregisterFailure())
+            return false;
+        if (!m_bRegistered || !m_pfnUnregister)
+            return true;
     }
     // Once the library is gone nothing can take the registration back.
     m_bRegistered = FALSE;
+    return true;
+}
+
+bool CSessionMonitorWindow::ShowUnregisterFailure() {
+    bool gone = false;
+    bool* const outer = std::exchange(m_pbGone, &gone);
+    ShowFatalError("Unable to register with WTSUnRegisterSessionNotification.");
+    if (gone) {
+        // Callers further out on the stack must not touch the object either.
+        if (outer)
+            *outer = true;
+        return false;
+    }
+    m_pbGone = outer;
+    return true;
 }
 
 void CSessionMonitorWindow::ReleaseSessionLibrary() {
-    if (m_bRegistered)
-        Unregister();
+    if (m_bRegistered && !Unregister())
+        return;
     m_pfnRegister = nullptr;
     m_pfnUnregister = nullptr;
     m_hSessionLibrary.reset();

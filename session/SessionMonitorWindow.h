@@ -28,7 +28,9 @@ class CSessionMonitorWindow : public CDialog {
 
     bool LoadSessionLibrary();
     void ReleaseSessionLibrary();
-    void Unregister();
+    // False when this object was deleted meanwhile, and must be left untouched.
+    bool Unregister();
+    bool ShowUnregisterFailure();
     MsgResult OnSessionChange(WPARAM eventCode, LPARAM);
     MsgResult OnClose(WPARAM, LPARAM);
 
@@ -40,4 +42,6 @@ class CSessionMonitorWindow : public CDialog {
     HWND m_hWndTarget = nullptr;
     RegisterFunction m_pfnRegister = nullptr;
     UnregisterFunction m_pfnUnregister = nullptr;
+    // The innermost box's flag, which the destructor sets.
+    bool* m_pbGone = nullptr;
 };

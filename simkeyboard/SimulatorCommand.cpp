@@ -186,7 +186,7 @@ std::string UsageText() {
            "  unplug                       remove the keyboard: discovery finds nothing and\n"
            "                               open devices fail with error 1167\n"
            "  plug                         plug it back (devices opened before stay dead)\n"
-           "  interfaces N                 interfaces that discovery finds (0 to 8, default 1)\n"
+           "  interfaces N                 interfaces that discovery finds (0 to 4, default 1)\n"
            "  fault ERROR COUNT [COMMAND]  fail the next COUNT requests (with that command\n"
            "                               byte only, when given) with ERROR\n"
            "  delay MS [COMMAND]           answer requests (with that command byte) MS ms late;\n"

@@ -27,6 +27,7 @@ class UserKeyStore {
     BOOL ReadEntry(UserKeyEntry& entry) const;
 
     // Stores the entry's own type and its command; 1 when "Command" was
-    // stored. Turning an empty command into USERKEY_NONE is the editor's rule.
+    // stored. Turning an empty command into USERKEY_NONE is the configuration
+    // program's rule.
     BOOL WriteEntry(const UserKeyEntry& entry) const;
 };

@@ -35,7 +35,7 @@ TEST(KeyboardSimCommand, RefusesWhatItCannotCarryOut) {
         "queue 1:1 2:300",
         "reply error=abc",
         "reply 0 0 7 256",
-        "interfaces 9",
+        "interfaces 5",
         "fault 31",
         "fault 31 1 256",
         "fault 31 1 33 4",

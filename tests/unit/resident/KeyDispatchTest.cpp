@@ -37,9 +37,19 @@ TEST(ResidentKeyDispatch, OnlyCodes12And15AreVolumeKeys) {
     }
 }
 
+// Message parameters are pointer-sized on win64 and compared whole.
+TEST(ResidentKeyDispatch, CodesAndStatesBeyond32BitsMatchNothingInTheTable) {
+    for (unsigned long long code : {0x100000001ull, 0x100000010ull, 0x10000000Cull, ~0ull}) {
+        SCOPED_TRACE(code);
+        EXPECT_EQ(0u, ActionForKey(code).labelId);
+        EXPECT_FALSE(IsVolumeKey(code));
+    }
+    EXPECT_TRUE(IsKeyPress(1ull << 32));
+}
+
 TEST(ResidentKeyDispatch, CloseTimerWaitsBoundedOnlyForAPopupOfItsOwnThatIsNotUpYet) {
     struct Case {
-        bool popupOpen;
+        bool popupComing;
         bool windowExists;
         unsigned sinceLastKeyMs;
         bool wait;
@@ -47,14 +57,14 @@ TEST(ResidentKeyDispatch, CloseTimerWaitsBoundedOnlyForAPopupOfItsOwnThatIsNotUp
         {true, false, 1000, true},                                // started, not up yet
         {true, false, 9999, true},   {true, false, 10000, false}, // never came up: give up
         {true, true, 1000, false},                                // up: close it
-        {false, false, 1000, false},                              // nothing of ours to wait for
-        {false, true, 1000, false},                               // someone else's: close it
+        {false, false, 1000, false}, // failed to start, or came and went: nothing to wait for
+        {false, true, 1000, false},  // someone else's: close it
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(::testing::Message()
-                     << c.popupOpen << c.windowExists << " " << c.sinceLastKeyMs);
+                     << c.popupComing << c.windowExists << " " << c.sinceLastKeyMs);
         EXPECT_EQ(c.wait,
-                  ShouldWaitForVolumeControl(c.popupOpen, c.windowExists, c.sinceLastKeyMs));
+                  ShouldWaitForVolumeControl(c.popupComing, c.windowExists, c.sinceLastKeyMs));
     }
 }
 

@@ -67,36 +67,6 @@ void WaitUntilInFront(HWND window) {
         << "the window did not come to the front";
 }
 
-struct PaintSearch {
-    DWORD processId;
-    bool pending;
-};
-
-BOOL CALLBACK FindPendingPaint(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<PaintSearch*>(lParam);
-    if (GetUpdateRect(window, nullptr, FALSE))
-        search->pending = true;
-    return !search->pending;
-}
-
-BOOL CALLBACK FindProcessPendingPaint(HWND window, LPARAM lParam) {
-    auto* search = reinterpret_cast<PaintSearch*>(lParam);
-    DWORD processId = 0;
-    GetWindowThreadProcessId(window, &processId);
-    if (processId != search->processId || !IsWindowVisible(window))
-        return TRUE;
-    FindPendingPaint(window, lParam);
-    if (!search->pending)
-        EnumChildWindows(window, FindPendingPaint, lParam);
-    return !search->pending;
-}
-
-bool PaintPending(DWORD processId) {
-    PaintSearch search = {processId, false};
-    EnumWindows(FindProcessPendingPaint, reinterpret_cast<LPARAM>(&search));
-    return search.pending;
-}
-
 void SendInputs(INPUT* inputs, UINT count) {
     EXPECT_EQ(count, SendInput(count, inputs, sizeof(INPUT)));
 }
@@ -151,6 +121,13 @@ HWND WaitForOwnedDialog(const PellorRun& run, HWND owner, DWORD timeoutMs) {
         },
         timeoutMs);
     return search.found;
+}
+
+void ApplyChanges(const PellorRun& run) {
+    ASSERT_TRUE(WaitUntil([&] { return IsEnabled(run.main, kApply); }, kUiWait))
+        << "Modify did not enable Apply";
+    ClickButton(run.main, kApply);
+    EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(run.main, kApply); }, kUiWait));
 }
 
 bool IsEnabled(HWND dialog, int id) {

@@ -56,6 +56,10 @@ HWND OpenEditor(const PellorRun& run, int index);
 // dialog), waiting up to timeoutMs.
 HWND WaitForOwnedDialog(const PellorRun& run, HWND owner, DWORD timeoutMs);
 
+// Apply, once the main dialog has taken the editor's result: Modify enables
+// Apply only after its editor has closed. Waits until the entries are saved.
+void ApplyChanges(const PellorRun& run);
+
 bool IsEnabled(HWND dialog, int id);
 bool IsShown(HWND dialog, int id);
 bool IsChecked(HWND dialog, int id);

@@ -16,8 +16,7 @@ class PellorEditor : public ::testing::Test {
 
     // Applies what the main dialog holds and reads back key index.
     StoredKey ApplyAndRead(const PellorRun& run, int index) {
-        ClickButton(run.main, kApply);
-        EXPECT_TRUE(WaitUntil([&] { return !IsEnabled(run.main, kApply); }, kUiWait));
+        ApplyChanges(run);
         return ReadKey(index);
     }
 };

@@ -70,8 +70,7 @@ TEST_F(PellorKorean, TypedHangulStopsAtTheLongestCommandTheStoreReadsBack) {
     ASSERT_TRUE(WaitForText(editor, kLocation, longest));
     ClickButton(editor, IDOK);
     ASSERT_TRUE(WaitForWindowGone(editor, kUiWait));
-    ClickButton(run.main, kApply);
-    ASSERT_TRUE(WaitUntil([&] { return !IsEnabled(run.main, kApply); }, kUiWait));
+    ApplyChanges(run);
 
     // Stored as it reads back in the Korean code page: 3 + 148 * 2 = 299 bytes.
     const auto stored = ReadUserValue(KeyPath(0), L"Command");

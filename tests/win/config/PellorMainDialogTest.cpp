@@ -91,6 +91,20 @@ TEST_F(PellorMainDialog, ModifyBindsANewKeyToHttpAndApplyStoresBothKeys) {
     EXPECT_TRUE(watcher.Boxes().empty()) << "nothing was left to save";
 }
 
+// A command too long to be read back reads as empty; saving it keeps no
+// web address or program without a command.
+TEST_F(PellorMainDialog, ApplyStoresAKeyWhoseCommandCouldNotBeReadAsNotSet) {
+    StoreKey(1, 1, std::string(350, 'x'));
+    PellorRun run = StartPellor();
+    ASSERT_NE(nullptr, run.main);
+    EXPECT_EQ(L"", DialogItemText(run.main, kProg1Command + 1));
+    ChangeFirstKey(run);
+    ClickButton(run.main, kApply);
+    ASSERT_TRUE(WaitUntil([&] { return !IsEnabled(run.main, kApply); }, kUiWait));
+    ExpectKey(0, 1, "http://");
+    ExpectKey(1, 0, "");
+}
+
 TEST_F(PellorMainDialog, ModifyWithoutAChangeLeavesApplyAndTheDialogClean) {
     StoreKey(0, 1, "http://example.com");
     PellorRun run = StartPellor();

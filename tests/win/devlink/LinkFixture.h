@@ -13,7 +13,10 @@ class KeyboardLinkTest : public ::testing::Test {
         ASSERT_TRUE(m_keyboard.Reset()) << "the simulated keyboard's driver is not installed";
         ASSERT_TRUE(m_link.Load(LibraryPath())) << "TarvoltXP.dll not loaded";
     }
-    void TearDown() override { m_link.UnloadDriver(); }
+    void TearDown() override {
+        if (m_link.Loaded())
+            m_link.UnloadDriver();
+    }
 
     std::string Log() const { return m_keyboard.Must("log"); }
     std::vector<LoggedRequest> Requests() const { return LoggedRequests(Log()); }

@@ -45,6 +45,7 @@ qx::unique_hfile OpenKeyboardInterface();
 class CLinkLibrary {
   public:
     bool Load(const std::wstring& path);
+    bool Loaded() const { return static_cast<bool>(m_module); }
 
     int LoadDriver(HWND window) const { return m_loadDriver(window); }
     int UnloadDriver() const { return m_unloadDriver(); }

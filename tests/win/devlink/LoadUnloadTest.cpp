@@ -28,6 +28,18 @@ std::size_t CountLines(const std::string& log, const std::string& text) {
     });
 }
 
+// Connections whose handle the keyboard saw closed.
+std::vector<unsigned> ClosedConnections(const std::string& log) {
+    const std::string mark = " close connection=";
+    std::vector<unsigned> closed;
+    for (const std::string& line : LogLines(log)) {
+        const std::size_t at = line.find(mark);
+        if (at != std::string::npos)
+            closed.push_back(std::stoul(line.substr(at + mark.size())));
+    }
+    return closed;
+}
+
 bool IsRunning(DWORD threadId) {
     const std::vector<DWORD> threads = ThreadsOfThisProcess();
     return std::find(threads.begin(), threads.end(), threadId) != threads.end();
@@ -130,27 +142,46 @@ TEST_F(DevlinkUnload, UnloadWhileUnloadedReturnsZeroAndShowsNothing) {
 
 // The driver holds the polling thread's request: UnloadDriver waits for it
 // at most three seconds, shows the box, and returns once the box is closed,
-// however long the driver goes on holding it. The device is closed when the
-// held request returns, and then the link loads again.
-TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWait) {
+// however long the driver goes on holding it. A load right after, or from the
+// box as the resident program's reconnect comes, opens the device afresh and
+// its keys arrive while the old request is still held; the old device is
+// closed when that request returns.
+TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWaitAndTheLinkLoadsAgainAtOnce) {
     struct Case {
         DWORD holdMs;
         bool box;
         DWORD fastestMs;
         DWORD slowestMs;
+        bool loadFromTheBox;
     } cases[] = {
-        {2000, false, 1000, 2900},
-        {8000, true, 2900, 7500},
+        {2000, false, 1000, 2900, false},
+        {8000, true, 2900, 7500, false},
+        {8000, true, 2900, 7500, true},
     };
+    constexpr WPARAM RELOAD_MARK = 0x5E55; // a posted "key" that only the box's loop delivers
     for (const Case& c : cases) {
-        SCOPED_TRACE(c.holdMs);
+        SCOPED_TRACE(std::to_string(c.holdMs) + (c.loadFromTheBox ? " from the box" : ""));
         qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
+        m_keyboard.Must("clear");
         ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
         ASSERT_TRUE(WaitForPolls(1));
+        const unsigned oldConnection = Requests().front().connection;
         m_keyboard.Must("delay " + std::to_string(c.holdMs) + " 33");
         ASSERT_TRUE(
             qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
+        m_keyboard.Must("delay 0"); // the held request keeps its hold
 
+        int loaded = -1;
+        int heldAtKey = -1;
+        m_recorder.OnKey([&](const ReceivedKey& key) {
+            if (key.code == RELOAD_MARK)
+                loaded = m_link.LoadDriver(m_recorder.Window());
+            else
+                heldAtKey = StatusField("in-flight");
+        });
+        const std::size_t keysBefore = m_recorder.Keys().size();
+        if (c.loadFromTheBox)
+            PostMessageW(m_recorder.Window(), WM_DEVICEKEY, RELOAD_MARK, 0);
         const DWORD start = GetTickCount();
         EXPECT_NE(0, m_link.UnloadDriver());
         const DWORD returned = GetTickCount();
@@ -164,21 +195,65 @@ TEST_F(DevlinkUnload, PollHeldByTheDriverBoundsTheWait) {
         if (c.box && boxes.size() == 1) {
             EXPECT_LT(returned - boxes[0].answeredTick, 2500u) << "returned long after the box";
         }
-        m_keyboard.Must("delay 0");
-        if (c.box) {
-            EXPECT_EQ(0, m_link.LoadDriver(m_recorder.Window())) << "loaded while the poll is held";
-        }
+
+        if (!c.loadFromTheBox)
+            loaded = m_link.LoadDriver(m_recorder.Window());
+        ASSERT_EQ(1, loaded);
+        m_keyboard.Must("press 7 1");
+        EXPECT_TRUE(WaitForKeys(keysBefore + (c.loadFromTheBox ? 2 : 1)));
+        m_recorder.OnKey(nullptr);
+        EXPECT_EQ(c.box ? 1 : 0, heldAtKey) << "in-flight when the key arrived";
 
         ASSERT_TRUE(
             qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 0; }, 10000));
-        ASSERT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("open") == 0; }, 5000))
-            << "the device was not closed";
-        const std::size_t keysBefore = m_recorder.Keys().size();
-        ASSERT_EQ(1, m_link.LoadDriver(m_recorder.Window()));
-        m_keyboard.Must("press 7 1");
-        EXPECT_TRUE(WaitForKeys(keysBefore + 1));
+        EXPECT_TRUE(qxtest::WaitWithoutMessages(
+            [&] { return ClosedConnections(Log()) == std::vector<unsigned>{oldConnection}; }, 5000))
+            << "the old device was not closed, or the new one was";
+        EXPECT_EQ(1, StatusField("open"));
         EXPECT_NE(0, m_link.UnloadDriver());
     }
+}
+
+// Each copy of the library releases what it made when it is freed, and its
+// polling thread's hold on it goes with the thread.
+TEST_F(DevlinkUnload, LibraryLoadedAndFreedFiftyTimesKeepsNoHandle) {
+    m_link = CLinkLibrary(); // only this test's copies hold the library
+    const auto round = [&] {
+        CLinkLibrary library;
+        ASSERT_TRUE(library.Load(LibraryPath()));
+        ASSERT_EQ(1, library.LoadDriver(m_recorder.Window()));
+        ASSERT_NE(0, library.UnloadDriver());
+    };
+    round(); // what the process keeps from the first load on
+    const std::uintptr_t handleBefore = FreshHandleValue();
+    for (int i = 0; i < 50 && !HasFatalFailure(); ++i)
+        round();
+    EXPECT_EQ(handleBefore, FreshHandleValue()) << "a handle was kept";
+    EXPECT_EQ(nullptr, GetModuleHandleW(L"TarvoltXP.dll"));
+}
+
+// The client frees the library while the polling thread of an unload that
+// gave up is still held by the driver: the library stays mapped until that
+// thread ends, and goes with it.
+TEST_F(DevlinkUnload, LibraryFreedAfterAGivenUpUnloadGoesWithItsPollingThread) {
+    m_link = CLinkLibrary();
+    {
+        CLinkLibrary library;
+        ASSERT_TRUE(library.Load(LibraryPath()));
+        qxtest::MessageBoxWatcher watcher(L"TarvoltXP", IDOK);
+        ASSERT_EQ(1, library.LoadDriver(m_recorder.Window()));
+        ASSERT_TRUE(WaitForPolls(1));
+        m_keyboard.Must("delay 8000 33");
+        ASSERT_TRUE(
+            qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
+        EXPECT_NE(0, library.UnloadDriver());
+        EXPECT_EQ(1u, watcher.Boxes().size());
+    }
+    EXPECT_NE(nullptr, GetModuleHandleW(L"TarvoltXP.dll")) << "unmapped under its thread";
+    ASSERT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 0; }, 10000));
+    EXPECT_TRUE(
+        qxtest::WaitWithoutMessages([&] { return !GetModuleHandleW(L"TarvoltXP.dll"); }, 5000));
+    EXPECT_EQ(0, StatusField("open"));
 }
 
 TEST_F(DevlinkUnload, PollingEndsAtOnceAndNoRequestFollows) {
@@ -275,9 +350,6 @@ TEST_F(DevlinkUnload, PollingThreadStuckInItsSendShowsTheBoxAfterThreeSeconds) {
         << std::string(box.text.begin(), box.text.end());
     EXPECT_EQ(std::vector<int>{IDOK}, box.buttons);
     EXPECT_EQ(static_cast<UINT>(MB_ICONEXCLAMATION), box.icon);
-
-    // The old thread would follow a new load's run flag: no load before it ends.
-    EXPECT_EQ(0, m_link.LoadDriver(m_recorder.Window()));
 
     // Once the window's thread serves its messages again, the event arrives
     // and the polling thread ends; no request is sent after the unload.

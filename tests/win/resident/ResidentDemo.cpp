@@ -49,11 +49,17 @@ class DemoLog {
         Line("%s %s", good ? "ok:    " : "FAILED:", what);
         m_failures += good ? 0 : 1;
     }
-    // Saves the whole display as NN-name.png in the output folder, once the
-    // given window (if any) has painted what it shows.
-    void Screenshot(const std::string& name, HWND painted = nullptr) {
-        if (painted)
-            RedrawWindow(painted, nullptr, nullptr, RDW_UPDATENOW | RDW_ALLCHILDREN);
+    // Saves the whole display as NN-name.png in the output folder, once every
+    // window of the given processes has painted what it shows.
+    void Screenshot(const std::string& name, const std::vector<DWORD>& painters = {}) {
+        const bool painted = WaitUntil(
+            [&] {
+                return std::none_of(painters.begin(), painters.end(),
+                                    [](DWORD id) { return PaintPending(id); });
+            },
+            5000);
+        if (!painted)
+            Line("(a window was still painting)");
         char file[64];
         std::snprintf(file, sizeof file, "%02d-%s.png", ++m_shots, name.c_str());
         // Written before the next step changes the screen.
@@ -139,6 +145,19 @@ bool ScreenShowsColourIn(const RECT& rect, COLORREF colour) {
     return found;
 }
 
+// The system's programs, and another window's, whose windows a screenshot shows.
+std::vector<DWORD> PaintersIn(const RunFolder& folder, HWND other = nullptr) {
+    std::vector<DWORD> ids;
+    for (const wchar_t* program : {L"Tarvolt.exe", L"Pellor.exe", L"Vistrel.exe"}) {
+        const std::vector<DWORD> running = ProcessesIn(folder, program);
+        ids.insert(ids.end(), running.begin(), running.end());
+    }
+    DWORD otherId = 0;
+    if (other && GetWindowThreadProcessId(other, &otherId))
+        ids.push_back(otherId);
+    return ids;
+}
+
 void EndNotices(const RunFolder& folder) {
     EndProcesses(ProcessesIn(folder, L"Vistrel.exe"), 0);
 }
@@ -158,8 +177,10 @@ DWORD ProcessOf(HWND window) {
     return id;
 }
 
+// opens: the title of a window the press also brings up; the screenshot
+// waits for it, so that it is not caught half drawn.
 void ShowLabelStep(DemoLog& log, const RunFolder& folder, const char* name, unsigned code,
-                   const std::string& expected) {
+                   const std::string& expected, const wchar_t* opens = nullptr) {
     EndNotices(folder);
     RECT labelPlace = {};
     SystemParametersInfoW(SPI_GETWORKAREA, 0, &labelPlace, 0);
@@ -176,9 +197,13 @@ void ShowLabelStep(DemoLog& log, const RunFolder& folder, const char* name, unsi
             return GetWindowRect(notice.window, &place) && ScreenShowsColourIn(place, LABEL_COLOUR);
         },
         3000);
+    if (opens) {
+        const HWND opened = WaitForWindow(opens, nullptr, 5000);
+        WaitUntil([&] { return opened && IsWindowVisible(opened); }, 5000);
+    }
     std::string shot = std::string("label-") + name;
     std::replace(shot.begin(), shot.end(), ' ', '-');
-    log.Screenshot(shot);
+    log.Screenshot(shot, PaintersIn(folder));
 }
 
 void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
@@ -189,16 +214,19 @@ void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
     log.Check(editor != nullptr, "the editor opened with the title Prog 2");
     if (!editor)
         return;
-    log.Screenshot("editor-opened", editor);
+    log.Screenshot("editor-opened", {pellor});
     log.Line("editor: choose Program, click into the location, enter %s", BOUND_PROGRAM);
     ClickButton(editor, 1005);
     WaitUntil([&] { return IsWindowVisible(GetDlgItem(editor, 1007)) != FALSE; }, 5000);
     const HWND location = GetDlgItem(editor, 1006);
     ClickAt(CentreOf(location), MOUSEEVENTF_LEFTDOWN);
-    PumpMessages(200);
+    // The editor takes the text when the location loses the focus, so the
+    // click must have given it the focus first.
+    log.Check(WaitUntil([&] { return FocusOnThreadOf(editor) == location; }, 5000),
+              "the location has the keyboard focus");
     SendMessageTimeoutA(location, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(BOUND_PROGRAM),
                         SMTO_ABORTIFHUNG, 5000, nullptr);
-    log.Screenshot("editor-program", editor);
+    log.Screenshot("editor-program", {pellor});
     ClickButton(editor, IDOK);
     log.Check(WaitForWindowGone(editor, 5000), "the editor closed with OK");
     log.Line("main dialog now shows Prog 2 -> \"%s\"",
@@ -206,7 +234,7 @@ void BindProg2ThroughTheConfigProgram(DemoLog& log, HWND config) {
     log.Line("configuration program: Apply, then OK");
     ClickButton(config, 1008);
     WaitUntil([&] { return !IsWindowEnabled(GetDlgItem(config, 1008)); }, 5000);
-    log.Screenshot("config-applied", config);
+    log.Screenshot("config-applied", {pellor});
     ClickButton(config, IDOK);
     log.Check(WaitForWindowGone(config, 5000), "the configuration program closed");
     const auto type = ReadUserDword(PROG2_KEY, L"Type");
@@ -224,8 +252,8 @@ void VolumeBurstStep(DemoLog& log, const RunFolder& folder) {
         Keyboard::Press(12, 0);
         lastPress = GetTickCount();
         if (i == 1) {
-            WaitForWindow(L"Volume Control", nullptr, 3000);
-            log.Screenshot("volume-control");
+            const HWND volume = WaitForWindow(L"Volume Control", nullptr, 3000);
+            log.Screenshot("volume-control", PaintersIn(folder, volume));
         }
         PumpMessages(300);
     }
@@ -254,7 +282,7 @@ void VolumeBurstStep(DemoLog& log, const RunFolder& folder) {
     log.Line("closed %ld ms after the last volume key", static_cast<long>(closedAt - lastPress));
     log.Check(closedAt != 0 && closedAt - lastPress >= 900 && closedAt - lastPress <= 1800,
               "it closed about a second after the last volume key");
-    log.Screenshot("volume-closed");
+    log.Screenshot("volume-closed", PaintersIn(folder));
 }
 
 } // namespace
@@ -281,14 +309,14 @@ int main(int argc, char** argv) {
         return 1;
     log.Line("preference colour \"%s\"",
              ReadUserString(PREFERENCE_KEY, L"OSDRGBColor").value_or("(none)").c_str());
-    log.Screenshot("started");
+    log.Screenshot("started", PaintersIn(folder));
 
-    ShowLabelStep(log, folder, "Prog 1", 1, "Prog 1``0`0`255");
+    ShowLabelStep(log, folder, "Prog 1", 1, "Prog 1``0`0`255", CONFIG_TITLE);
     const HWND config = WaitForWindow(CONFIG_TITLE, nullptr, 15000);
     log.Check(config != nullptr, "Prog 1 is not bound: the configuration program opened");
     if (config) {
         WaitUntil([&] { return IsWindowVisible(config) != FALSE; }, 5000);
-        log.Screenshot("config-opened", config);
+        log.Screenshot("config-opened", PaintersIn(folder));
         BindProg2ThroughTheConfigProgram(log, config);
     }
 
@@ -296,7 +324,7 @@ int main(int argc, char** argv) {
     const HWND notepad = WaitForWindow(nullptr, L"Notepad", 15000);
     log.Check(notepad != nullptr, "Prog 2 started the bound program");
     WaitUntil([&] { return notepad && IsWindowVisible(notepad); }, 5000);
-    log.Screenshot("prog2-program", notepad);
+    log.Screenshot("prog2-program", PaintersIn(folder, notepad));
     if (notepad) {
         SendMessageTimeoutW(notepad, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, 5000, nullptr);
         log.Check(WaitForWindowGone(notepad, 10000), "the bound program closed again");
@@ -310,7 +338,7 @@ int main(int argc, char** argv) {
     const bool stopped = StopResident(resident);
     log.Check(stopped, "Tarvolt.exe ended");
     log.Check(!TrayIconExists(resident.keyService, TRAY_ICON_ID), "its tray icon is gone");
-    log.Screenshot("stopped");
+    log.Screenshot("stopped", PaintersIn(folder));
     EndProcessesIn(folder);
     log.Line("done: %d screenshot(s), %d failure(s)", log.Shots(), log.Failures());
     return log.Failures() == 0 ? 0 : 1;

@@ -49,12 +49,11 @@ struct MsgParams {
     LONG lParamB;
 };
 
-// Environment of the stand-in session library: its log, "fail" to make it
-// refuse every unregistration, and how many registrations it refuses before it
-// accepts one.
+// Environment of the stand-in session library: its log, and how many
+// registrations and unregistrations it refuses before it accepts one.
 constexpr wchar_t kFakeLogVariable[] = L"QX_WTS_LOG";
-constexpr wchar_t kFakeUnregisterVariable[] = L"QX_WTS_UNREGISTER";
 constexpr wchar_t kFakeRefusedRegistrationsVariable[] = L"QX_WTS_REFUSE_REGISTER";
+constexpr wchar_t kFakeRefusedUnregistrationsVariable[] = L"QX_WTS_REFUSE_UNREGISTER";
 
 // Appends one line; each line is on disk before the call returns, so the test
 // sees what happened during a message it sent as soon as the send returns.

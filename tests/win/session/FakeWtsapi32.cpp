@@ -43,9 +43,14 @@ extern "C" __declspec(dllexport) BOOL WINAPI
 #endif
 
 #ifndef WITHOUT_UNREGISTER
-// Logs whether the window still existed: a registration must not outlive it.
+// Refuses as many unregistrations as the environment asks, then accepts; logs
+// whether the window still existed: a registration must not outlive it.
 extern "C" __declspec(dllexport) BOOL WINAPI WTSUnRegisterSessionNotification(HWND window) {
-    const bool refuse = Environment(lqnclient::kFakeUnregisterVariable) == L"fail";
+    static int refusalsLeft =
+        _wtoi(Environment(lqnclient::kFakeRefusedUnregistrationsVariable).c_str());
+    const bool refuse = refusalsLeft > 0;
+    if (refuse)
+        --refusalsLeft;
     AppendToLog("unregister " + WindowNumber(window) + (IsWindow(window) ? " live" : " gone") +
                 (refuse ? " refused" : ""));
     return refuse ? FALSE : TRUE;

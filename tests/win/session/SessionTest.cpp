@@ -108,7 +108,7 @@ class Client {
             environment = WithDllOverride(L"n");
         }
         if (library == SessionLibrary::RefusingUnregistration)
-            environment.push_back({kFakeUnregisterVariable, L"fail"});
+            environment.push_back({kFakeRefusedUnregistrationsVariable, L"1000"});
         environment.insert(environment.end(), extra.begin(), extra.end());
         // The client finds Lqnmod.dll in the folder it starts in, beside the deliverables.
         m_process =
@@ -477,6 +477,35 @@ TEST(LqnmodFailures, RefusedUnregistrationIsTriedThreeTimesThenTheLibraryIsLetGo
         EXPECT_FALSE(IsWindow(monitor));
         EXPECT_EQ(3u, watcher.Boxes().size());
         EXPECT_EQ(3u, client.Log("unregister").size());
+    }
+}
+
+// After a refused unregistration, the loop of its box serves a second close
+// request or the client's LoquenClose, which takes the registration back and
+// lets the library go: the first request stops there.
+TEST(LqnmodFailures, CloseServedDuringTheUnregistrationBoxEndsTheFirstRequest) {
+    for (const bool byLoquenClose : {false, true}) {
+        SCOPED_TRACE(byLoquenClose ? "LoquenClose" : "second close request");
+        MessageBoxWatcher watcher(L"Fatal Error", IDOK);
+        Client client(L"winxp", SessionLibrary::Recording,
+                      {{kFakeRefusedUnregistrationsVariable, L"1"}});
+        HWND monitor = client.InitWithMonitor();
+        ASSERT_NE(nullptr, monitor);
+
+        PostMessageW(monitor, WM_CLOSE, 0, 0);
+        if (byLoquenClose)
+            PostMessageW(client.control(), CMD_CLOSE, 0, 0);
+        else
+            PostMessageW(monitor, WM_CLOSE, 0, 0);
+        ASSERT_TRUE(watcher.WaitForBoxes(1, kWaitMs));
+        ASSERT_TRUE(WaitUntil([] { return !FindWindowW(L"#32770", L"Fatal Error"); }, kWaitMs));
+        EXPECT_EQ(0, client.SessionLibraryLoaded()) << "-1: the client ended";
+        EXPECT_EQ(0, client.Close());
+        EXPECT_TRUE(client.process().IsRunning());
+        EXPECT_FALSE(IsWindow(monitor));
+        const std::string line = "unregister " + WindowNumber(monitor) + " live";
+        EXPECT_EQ((Lines{line + " refused", line}), client.Log("unregister"));
+        EXPECT_EQ(1u, watcher.Boxes().size());
     }
 }
 

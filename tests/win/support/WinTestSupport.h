@@ -94,6 +94,11 @@ bool WaitForWindowGone(HWND window, DWORD timeoutMs);
 // Every top-level window, hidden ones included; every descendant of parent.
 std::vector<HWND> TopLevelWindows();
 std::vector<HWND> ChildWindows(HWND parent);
+// Whether a visible window of the process, or one of its controls, still has
+// a part to paint: a screenshot taken now could show it half drawn.
+bool PaintPending(DWORD processId);
+// The window that has the keyboard focus on window's thread, or null.
+HWND FocusOnThreadOf(HWND window);
 
 std::wstring WindowText(HWND window);
 std::wstring ClassName(HWND window);

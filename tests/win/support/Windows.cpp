@@ -1,5 +1,7 @@
 #include "WinTestSupport.h"
 
+#include <algorithm>
+
 #include <gtest/gtest.h>
 
 namespace qxtest {
@@ -111,6 +113,27 @@ std::vector<HWND> ChildWindows(HWND parent) {
     std::vector<HWND> windows;
     EnumChildWindows(parent, CollectWindow, reinterpret_cast<LPARAM>(&windows));
     return windows;
+}
+
+bool PaintPending(DWORD processId) {
+    const auto needsPaint = [](HWND window) { return GetUpdateRect(window, nullptr, FALSE); };
+    for (const HWND window : TopLevelWindows()) {
+        DWORD owner = 0;
+        GetWindowThreadProcessId(window, &owner);
+        if (owner != processId || !IsWindowVisible(window))
+            continue;
+        const std::vector<HWND> controls = ChildWindows(window);
+        if (needsPaint(window) || std::any_of(controls.begin(), controls.end(), needsPaint))
+            return true;
+    }
+    return false;
+}
+
+HWND FocusOnThreadOf(HWND window) {
+    GUITHREADINFO info = {};
+    info.cbSize = sizeof info;
+    const DWORD thread = GetWindowThreadProcessId(window, nullptr);
+    return thread && GetGUIThreadInfo(thread, &info) ? info.hwndFocus : nullptr;
 }
 
 bool WaitForWindowGone(HWND window, DWORD timeoutMs) {
