@@ -1,8 +1,8 @@
 # Sourced by scripts/test, scripts/win32-stage, scripts/demo and scripts/setup:
 # the Windows 2000/XP build run here. This kernel runs no 32-bit code, so
 # Wine's 32-bit loader runs under qemu-user, registered for i386 programs
-# only while the stage runs: with it in place every new prefix on the machine
-# also boots its 32-bit side emulated, which takes minutes.
+# only while the stage runs: with it in place every 32-bit program on the
+# machine runs under it, and every new Wine prefix boots a 32-bit side.
 #   win32_stage_lock          waits for the machine's run lock, then removes
 #                             the registration a killed run left behind
 #   win32_stage_unlock        lets the next run in
@@ -49,7 +49,6 @@ win32_stage_lock() {
 }
 
 win32_stage_unlock() {
-  win32_stage_unregister
   QX_RUN_LOCKED=
   exec 9>&-
 }
