@@ -2,6 +2,7 @@
 
 #include "framework/Handles.h"
 
+#include <algorithm>
 #include <array>
 
 namespace qxtest {
