@@ -51,7 +51,8 @@ void CheckTextNotice(const TextNoticeCase& c, const qxtest::Environment& languag
     EXPECT_EQ(0, notice.rect.left);
     EXPECT_EQ(area.bottom, notice.rect.bottom);
     ExpectRegionIsTheGlyphs(notice, raster);
-    const std::vector<POINT> strokes = Sample(raster.StrokePoints(), 20);
+    const std::vector<POINT> strokes =
+        ShownPoints(Sample(raster.StrokePoints(), 20), notice.region);
     ASSERT_FALSE(strokes.empty());
     // The window can be found a moment before its first paint reaches the screen.
     qxtest::WaitUntil(
@@ -166,10 +167,12 @@ TEST(OsdKoreanNotice, LongHangulTextIsCutBetweenCharacters) {
     ASSERT_FALSE(strokes.empty());
     for (POINT& p : strokes)
         p.x += lastLeft;
+    const std::vector<POINT> shown = ShownPoints(strokes, notice.region);
+    ASSERT_FALSE(shown.empty());
     qxtest::WaitUntil(
-        [&] { return ScreenPixel(strokes[0].x, notice.rect.top + strokes[0].y) == RGB(0, 0, 255); },
+        [&] { return ScreenPixel(shown[0].x, notice.rect.top + shown[0].y) == RGB(0, 0, 255); },
         2000);
-    for (const COLORREF pixel : ScreenPixels(notice.rect, strokes))
+    for (const COLORREF pixel : ScreenPixels(notice.rect, shown))
         EXPECT_EQ(RGB(0, 0, 255), pixel) << "the last syllable is not drawn whole";
     for (const POINT& p : strokes)
         EXPECT_TRUE(notice.region.Contains(p.x, p.y)) << p.x << "," << p.y;
@@ -182,6 +185,8 @@ TEST(OsdKoreanNotice, LongHangulTextIsCutBetweenCharacters) {
 TEST(OsdVolumeNotice, LabelInTheUsersFontAboveOneStrokePerLevel) {
     const GlyphRaster labelRaster("Volume Up", {"Arial", 50, 0, 700, 0});
     const GlyphRaster barRaster("||||||||||||", {"Arial Black", 50, 33, 900, 0});
+    // Before the notice, which is gone half a second after it came.
+    WindowShapesKeepOneByteSpans();
     Process copy = StartVistrel(L"{VOLUP:12}`Arial`255`0`0");
     const HWND label = WaitForNotice(copy.Id(), L"Volume Up", kAppearTimeout);
     const HWND bar = WaitForNotice(copy.Id(), Strokes(12), kAppearTimeout);
@@ -198,8 +203,10 @@ TEST(OsdVolumeNotice, LabelInTheUsersFontAboveOneStrokePerLevel) {
                                barShot.rect.top + firstStroke.y) == RGB(255, 0, 0);
         },
         300);
-    const auto labelPixels = ScreenPixels(labelShot.rect, Sample(labelRaster.StrokePoints(), 10));
-    const auto barPixels = ScreenPixels(barShot.rect, Sample(barRaster.StrokePoints(), 10));
+    const auto labelPixels = ScreenPixels(
+        labelShot.rect, ShownPoints(Sample(labelRaster.StrokePoints(), 10), labelShot.region));
+    const auto barPixels = ScreenPixels(
+        barShot.rect, ShownPoints(Sample(barRaster.StrokePoints(), 10), barShot.region));
 
     const auto exitCode = copy.WaitForExit(5000);
     const DWORD shownFor = GetTickCount() - shownAt;
