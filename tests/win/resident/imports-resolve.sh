@@ -6,14 +6,12 @@
 set -u
 program=$1
 shift
+. "$(dirname "$0")/../../../scripts/lib/pe.sh"
 failures=0
 for library in "$@"; do
   name=$(basename "$library")
-  exports=$(objdump -p "$library" | sed -n '/\[Ordinal\/Name Pointer\] Table/,/^$/p' | awk 'NR > 1 && NF {print $NF}')
-  imports=$(objdump -p "$program" | awk -v dll="$name" '
-    /DLL Name:/ { on = (tolower($3) == tolower(dll)); next }
-    on && /^[[:space:]]+[0-9a-f]+[[:space:]]+[0-9]+[[:space:]]+[^[:space:]]+$/ { print $NF }
-    on && /^$/ { on = 0 }')
+  exports=$(pe_exports "$library")
+  imports=$(pe_imports "$program" | awk -v dll="${name,,}" '$1 == dll { print $2 }')
   if [ -z "$imports" ]; then
     echo "imports-resolve: $program imports nothing from $name" >&2
     failures=$((failures + 1))

@@ -6,13 +6,10 @@
 set -euo pipefail
 client=$1 library=$2
 
-imports=$(objdump -p "$client" | awk '
-  /DLL Name:/ { on = tolower($3) == "lqnmod.dll"; next }
-  on && NF == 3 && $1 ~ /^[0-9a-f]+$/ { print $3 }' | sort)
-exports=$(objdump -p "$library" | awk '
-  /^\[Ordinal\/Name Pointer\] Table/ { on = 1; next }
-  on && /^$/ { on = 0 }
-  on { print $NF }' | sort)
+. "$(dirname "$0")/../../../scripts/lib/pe.sh"
+
+imports=$(pe_imports "$client" | awk '$1 == "lqnmod.dll" { print $2 }' | sort)
+exports=$(pe_exports "$library" | sort)
 
 echo "imports:" $imports
 echo "exports:" $exports
