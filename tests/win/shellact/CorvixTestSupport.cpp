@@ -114,14 +114,21 @@ LRESULT CALLBACK KeyRecorder::Proc(HWND window, UINT message, WPARAM wParam, LPA
     }
     auto* self = reinterpret_cast<KeyRecorder*>(GetWindowLongPtrW(window, GWLP_USERDATA));
     switch (message) {
+    case WM_SYSKEYDOWN:
+        if (self)
+            self->m_altKeyDowns++;
+        [[fallthrough]];
     case WM_KEYDOWN:
     case WM_KEYUP:
-    case WM_SYSKEYDOWN:
     case WM_SYSKEYUP:
         if (self)
             self->m_strokes.push_back({static_cast<unsigned>((lParam >> 16) & 0xFF),
                                        ((lParam >> 24) & 1) != 0, ((lParam >> 31) & 1) != 0});
         break;
+    case WM_CLOSE:
+        if (self)
+            self->m_closeRequested = true;
+        return 0;
     case WM_NCDESTROY:
         SetWindowLongPtrW(window, GWLP_USERDATA, 0);
         break;

@@ -55,7 +55,8 @@ struct Keystroke {
 void PrintTo(const Keystroke& stroke, std::ostream* out);
 
 // A top-level window of the test, in front and focused, that records the
-// keystrokes it gets.
+// keystrokes it gets, and stays when asked to close (Alt+F4 asks on its key
+// down, and the keys' ups come after).
 class KeyRecorder {
   public:
     KeyRecorder();
@@ -68,11 +69,16 @@ class KeyRecorder {
     bool InFront(DWORD timeoutMs);
     bool WaitForKeystrokes(std::size_t count, DWORD timeoutMs);
     std::vector<Keystroke> Keystrokes() const { return m_strokes; }
+    bool CloseRequested() const { return m_closeRequested; }
+    // Key downs that came as system keys (with Alt held, or Alt itself).
+    std::size_t AltKeyDowns() const { return m_altKeyDowns; }
 
   private:
     static LRESULT CALLBACK Proc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
     HWND m_window = nullptr;
     std::vector<Keystroke> m_strokes;
+    bool m_closeRequested = false;
+    std::size_t m_altKeyDowns = 0;
 };
 
 // Values below HKEY_LOCAL_MACHINE (the test prefix's), removed again with

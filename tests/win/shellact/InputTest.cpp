@@ -56,6 +56,10 @@ TEST(CorvixCloseWindow, SendsAltF4ToTheWindowInFront) {
                                           {SCAN_F4, false, true},
                                           {SCAN_LEFT_ALT, false, true}};
     EXPECT_EQ(altF4, recorder.Keystrokes());
+    // Windows identifies keys sent by scan code, so Alt+F4 asks the window in
+    // front to close; Wine 8 leaves them unidentified (virtual key 0, no Alt).
+    if (recorder.AltKeyDowns() > 0)
+        EXPECT_TRUE(recorder.CloseRequested());
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
