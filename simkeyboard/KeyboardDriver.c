@@ -65,7 +65,8 @@ typedef struct KEYBOARD_STATE {
     ULONG plugIn; /* counts unplugs, so handles opened before one stay dead */
     ULONG lastConnection;
     ULONG open;
-    ULONG inFlight;
+    ULONG inFlight; /* held */
+    ULONG waiting;  /* behind another request of their handle */
     ULONGLONG requests;
     QXSIM_REPLY* replies; /* ring of QXSIM_MAX_QUEUED */
     ULONG firstReply;
@@ -213,6 +214,7 @@ static PIRP TakeTurn(CONNECTION* connection) {
         PLIST_ENTRY entry = RemoveHeadList(&connection->waiting);
         PIRP irp = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
         InitializeListHead(entry); /* the cancel routine's removal finds nothing */
+        --g_state.waiting;
         if (IoSetCancelRoutine(irp, NULL)) {
             connection->current = irp;
             return irp;
@@ -241,8 +243,9 @@ static VOID CancelRequest(PDEVICE_OBJECT deviceObject, PIRP irp) {
         EndHold(irp);
         connection->current = NULL;
         next = TakeTurn(connection);
-    } else {
+    } else if (!IsListEmpty(&irp->Tail.Overlay.ListEntry)) {
         RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+        --g_state.waiting;
     }
     KeReleaseSpinLock(&g_state.lock, irql);
     CompleteRequest(irp, STATUS_CANCELLED, 0);
@@ -335,11 +338,12 @@ static PIRP Serve(PIRP irp) {
             return NULL;
         }
         status = STATUS_CANCELLED;
-    }
-    if (connection->ended != STATUS_SUCCESS)
-        status = connection->ended;
-    if (!NT_SUCCESS(status))
         information = 0;
+    }
+    if (connection->ended != STATUS_SUCCESS) {
+        status = connection->ended;
+        information = 0;
+    }
     connection->current = NULL;
     next = TakeTurn(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
@@ -366,6 +370,7 @@ static NTSTATUS KeyboardRequest(PIRP irp) {
         return STATUS_PENDING;
     }
     InsertTailList(&connection->waiting, &irp->Tail.Overlay.ListEntry);
+    ++g_state.waiting;
     next = TakeTurn(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
     ServeInTurn(next);
@@ -570,6 +575,7 @@ static VOID ReadStatus(QXSIM_STATUS* status) {
     status->queued = g_state.queued;
     status->open = g_state.open;
     status->inFlight = g_state.inFlight;
+    status->waiting = g_state.waiting;
     status->faults = g_state.faultCount;
     status->delayMs = g_state.delayMs;
     status->requests = g_state.requests;
