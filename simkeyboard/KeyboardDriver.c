@@ -47,6 +47,7 @@ typedef struct CONNECTION {
     PIRP current;       /* the request being answered or held */
     LIST_ENTRY waiting; /* requests behind it, in arrival order */
     NTSTATUS ended;     /* set at cleanup and remove: what later requests get */
+    BOOLEAN closed;
 } CONNECTION;
 
 /* All the keyboard's state, under one spin lock; the devices and their
@@ -88,6 +89,9 @@ static KEYBOARD_STATE g_state;
 #define HELD_STATUS(irp) ((irp)->Tail.Overlay.DriverContext[0])
 #define HELD_INFORMATION(irp) ((irp)->Tail.Overlay.DriverContext[1])
 #define HELD_DUE(irp) ((irp)->Tail.Overlay.DriverContext[2]) /* 0: not held */
+/* Wine closes a file object, and frees it, while requests on it are still
+ * pending; so each request keeps its connection itself. */
+#define REQUEST_CONNECTION(irp) ((irp)->Tail.Overlay.DriverContext[3])
 
 /* The status whose Win32 error, as the system maps it, is the one asked for. */
 static NTSTATUS StatusForError(ULONG error) {
@@ -194,7 +198,21 @@ static VOID CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information) {
 }
 
 static CONNECTION* ConnectionOf(PIRP irp) {
-    return (CONNECTION*)IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext;
+    return (CONNECTION*)REQUEST_CONNECTION(irp);
+}
+
+/* Under the lock: a closed connection goes with its last request. TRUE when
+ * it is to be freed. */
+static BOOLEAN Finished(CONNECTION* connection) {
+    if (!connection->closed || connection->current || !IsListEmpty(&connection->waiting))
+        return FALSE;
+    RemoveEntryList(&connection->entry);
+    return TRUE;
+}
+
+static VOID FreeConnection(CONNECTION* connection, BOOLEAN finished) {
+    if (finished)
+        ExFreePoolWithTag(connection, POOL_TAG);
 }
 
 static LONGLONG Now(LONGLONG* ticksPerSecond) {
@@ -223,7 +241,7 @@ static PIRP TakeTurn(CONNECTION* connection) {
     return NULL;
 }
 
-static VOID EndHold(PIRP irp) {
+static VOID ReleaseHold(PIRP irp) {
     HELD_DUE(irp) = NULL;
     --g_state.inFlight;
 }
@@ -235,19 +253,22 @@ static VOID ServeInTurn(PIRP irp);
 static VOID CancelRequest(PDEVICE_OBJECT deviceObject, PIRP irp) {
     CONNECTION* connection = ConnectionOf(irp);
     PIRP next = NULL;
+    BOOLEAN finished;
     KIRQL irql;
     (void)deviceObject;
     IoReleaseCancelSpinLock(irp->CancelIrql);
     KeAcquireSpinLock(&g_state.lock, &irql);
     if (connection->current == irp) {
-        EndHold(irp);
+        ReleaseHold(irp);
         connection->current = NULL;
         next = TakeTurn(connection);
     } else if (!IsListEmpty(&irp->Tail.Overlay.ListEntry)) {
         RemoveEntryList(&irp->Tail.Overlay.ListEntry);
         --g_state.waiting;
     }
+    finished = Finished(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
+    FreeConnection(connection, finished);
     CompleteRequest(irp, STATUS_CANCELLED, 0);
     ServeInTurn(next);
 }
@@ -263,7 +284,7 @@ static BOOLEAN Hold(PIRP irp, NTSTATUS status, ULONG_PTR information, ULONG dela
     ++g_state.inFlight;
     IoSetCancelRoutine(irp, CancelRequest);
     if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
-        EndHold(irp);
+        ReleaseHold(irp);
         return FALSE;
     }
     return TRUE;
@@ -329,6 +350,7 @@ static PIRP Serve(PIRP irp) {
     ULONG delayMs;
     NTSTATUS status = Answer(irp, connection, &information, &delayMs);
     PIRP next;
+    BOOLEAN finished;
     KIRQL irql;
     KeAcquireSpinLock(&g_state.lock, &irql);
     if (delayMs > 0 && connection->ended == STATUS_SUCCESS) {
@@ -346,7 +368,9 @@ static PIRP Serve(PIRP irp) {
     }
     connection->current = NULL;
     next = TakeTurn(connection);
+    finished = Finished(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
+    FreeConnection(connection, finished);
     CompleteRequest(irp, status, information);
     return next;
 }
@@ -358,9 +382,10 @@ static VOID ServeInTurn(PIRP irp) {
 
 /* A keyboard request waits behind the requests of its handle before it. */
 static NTSTATUS KeyboardRequest(PIRP irp) {
-    CONNECTION* connection = ConnectionOf(irp);
+    CONNECTION* connection = (CONNECTION*)IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext;
     PIRP next;
     KIRQL irql;
+    REQUEST_CONNECTION(irp) = connection;
     IoMarkIrpPending(irp);
     KeAcquireSpinLock(&g_state.lock, &irql);
     IoSetCancelRoutine(irp, CancelRequest);
@@ -381,7 +406,7 @@ static NTSTATUS KeyboardRequest(PIRP irp) {
  * with its answer and the request of its handle to serve next; otherwise
  * lowers *waitTicks to the time until the next one is due. */
 static PIRP TakeDueRequest(NTSTATUS* status, ULONG_PTR* information, PIRP* next,
-                           LONGLONG* waitTicks) {
+                           CONNECTION** finished, LONGLONG* waitTicks) {
     LONGLONG ticksPerSecond;
     const LONGLONG now = Now(&ticksPerSecond);
     PLIST_ENTRY entry;
@@ -398,9 +423,10 @@ static PIRP TakeDueRequest(NTSTATUS* status, ULONG_PTR* information, PIRP* next,
         } else if (IoSetCancelRoutine(irp, NULL)) {
             *status = (NTSTATUS)(LONG_PTR)HELD_STATUS(irp);
             *information = (ULONG_PTR)HELD_INFORMATION(irp);
-            EndHold(irp);
+            ReleaseHold(irp);
             connection->current = NULL;
             *next = TakeTurn(connection);
+            *finished = Finished(connection) ? connection : NULL;
             return irp;
         }
     }
@@ -417,15 +443,17 @@ static VOID HoldThread(PVOID context) {
         NTSTATUS status = STATUS_SUCCESS;
         ULONG_PTR information = 0;
         PIRP due, next = NULL;
+        CONNECTION* finished = NULL;
         BOOLEAN done;
         KIRQL irql;
         Now(&ticksPerSecond);
         waitTicks = ticksPerSecond; /* a second at most */
         KeAcquireSpinLock(&g_state.lock, &irql);
-        due = TakeDueRequest(&status, &information, &next, &waitTicks);
+        due = TakeDueRequest(&status, &information, &next, &finished, &waitTicks);
         done = !due && g_state.unloading && g_state.inFlight == 0;
         KeReleaseSpinLock(&g_state.lock, irql);
         if (due) {
+            FreeConnection(finished, finished != NULL);
             CompleteRequest(due, status, information);
             ServeInTurn(next);
             continue;
@@ -438,28 +466,32 @@ static VOID HoldThread(PVOID context) {
     PsTerminateSystemThread(STATUS_SUCCESS);
 }
 
-/* Makes the held requests of one connection, of a device's connections or
- * of all (both null) due at once. With an error status they fail with it,
- * and so do their handles' later requests; with STATUS_SUCCESS they keep
- * their answers. */
+/* Under the lock: makes the connection's held request due at once. With an
+ * error status it fails with it, and so do the handle's later requests; with
+ * STATUS_SUCCESS it keeps its answer. */
+static VOID EndHeldRequest(CONNECTION* connection, NTSTATUS status) {
+    PIRP held = connection->current;
+    if (status != STATUS_SUCCESS && connection->ended == STATUS_SUCCESS)
+        connection->ended = status;
+    if (!held || !HELD_DUE(held))
+        return;
+    HELD_DUE(held) = (PVOID)1;
+    if (status != STATUS_SUCCESS) {
+        HELD_STATUS(held) = (PVOID)(LONG_PTR)status;
+        HELD_INFORMATION(held) = NULL;
+    }
+}
+
+/* Ends the holds of one connection, of a device's connections or of all
+ * (both null). */
 static VOID EndHolds(CONNECTION* only, PDEVICE_OBJECT device, NTSTATUS status) {
     PLIST_ENTRY entry;
     KIRQL irql;
     KeAcquireSpinLock(&g_state.lock, &irql);
     for (entry = g_state.connections.Flink; entry != &g_state.connections; entry = entry->Flink) {
         CONNECTION* connection = CONTAINING_RECORD(entry, CONNECTION, entry);
-        PIRP held = connection->current;
-        if ((only && connection != only) || (device && connection->device != device))
-            continue;
-        if (status != STATUS_SUCCESS && connection->ended == STATUS_SUCCESS)
-            connection->ended = status;
-        if (!held || !HELD_DUE(held))
-            continue;
-        HELD_DUE(held) = (PVOID)1;
-        if (status != STATUS_SUCCESS) {
-            HELD_STATUS(held) = (PVOID)(LONG_PTR)status;
-            HELD_INFORMATION(held) = NULL;
-        }
+        if ((!only || connection == only) && (!device || connection->device == device))
+            EndHeldRequest(connection, status);
     }
     KeReleaseSpinLock(&g_state.lock, irql);
     KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
@@ -670,17 +702,21 @@ static NTSTATUS OpenConnection(PDEVICE_OBJECT deviceObject, PFILE_OBJECT file) {
     return STATUS_SUCCESS;
 }
 
-/* The handle's last request has completed: the system closes a file object
- * only after that. */
+/* The system closes a file object once its requests have ended; Wine may
+ * close it before, and its requests then end as at cleanup. */
 static VOID CloseConnection(CONNECTION* connection) {
+    BOOLEAN finished;
     KIRQL irql;
     KeAcquireSpinLock(&g_state.lock, &irql);
-    RemoveEntryList(&connection->entry);
     if (g_state.open > 0)
         --g_state.open;
     NewRecord(QXSIM_RECORD_CLOSE, connection->number);
+    connection->closed = TRUE;
+    EndHeldRequest(connection, STATUS_CANCELLED);
+    finished = Finished(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
-    ExFreePoolWithTag(connection, POOL_TAG);
+    KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
+    FreeConnection(connection, finished);
 }
 
 /* Opening and closing a keyboard handle are counted and logged; at cleanup
