@@ -62,7 +62,7 @@ typedef struct QXSIM_STATUS {
     unsigned int inFlight;
     unsigned int faults;
     unsigned int delayMs;
-    unsigned int reserved;
+    unsigned int waiting; /* requests waiting behind another on their handle */
     unsigned long long requests;
 } QXSIM_STATUS;
 

@@ -3,10 +3,17 @@
  * device interface of the keyboard each, and answers the device link's
  * command packets the way the keyboard would. A control device of its own
  * lets KeyboardSim queue key events, unplug the keyboard, inject faults and
- * delays and read the request log. */
+ * delays and read the request log.
+ *
+ * Requests on one handle are served one at a time, in arrival order, as the
+ * system serves a synchronous handle; Wine passes them all at once. */
 #include <ntddk.h>
 
 #include "KeyboardControl.h"
+
+/* Declared in ntifs.h, which does not go with ntddk.h. */
+NTSYSAPI NTSTATUS NTAPI ZwWaitForSingleObject(HANDLE handle, BOOLEAN alertable,
+                                              PLARGE_INTEGER timeout);
 
 #define POOL_TAG 0x6B73785Au /* "Zxsk" */
 #define IOCTL_DEVICELINK 0x000B0008u
@@ -31,17 +38,36 @@ typedef struct FAULT {
     ULONG command;
 } FAULT;
 
-/* All the keyboard's state, under one spin lock. */
+/* One open handle of a keyboard device (its file object's FsContext). */
+typedef struct CONNECTION {
+    LIST_ENTRY entry; /* in g_state.connections */
+    PDEVICE_OBJECT device;
+    ULONG number;
+    ULONG plugIn;
+    PIRP current;       /* the request being answered or held */
+    LIST_ENTRY waiting; /* requests behind it, in arrival order */
+    NTSTATUS ended;     /* set at cleanup and remove: what later requests get */
+    BOOLEAN closed;
+} CONNECTION;
+
+/* All the keyboard's state, under one spin lock; the devices and their
+ * interfaces under one passive-level lock of their own. */
 typedef struct KEYBOARD_STATE {
     KSPIN_LOCK lock;
+    KEVENT deviceLock; /* a synchronization event: signalled while free */
     PDEVICE_OBJECT control;
     PDEVICE_OBJECT keyboards[QXSIM_MAX_INTERFACES]; /* by index, once added */
+    LIST_ENTRY connections;
+    HANDLE holdThread; /* completes held requests when they are due */
+    KEVENT holdWake;
+    BOOLEAN unloading;
     BOOLEAN plugged;
     ULONG interfaces;
     ULONG plugIn; /* counts unplugs, so handles opened before one stay dead */
     ULONG lastConnection;
     ULONG open;
-    ULONG inFlight;
+    ULONG inFlight; /* held */
+    ULONG waiting;  /* behind another request of their handle */
     ULONGLONG requests;
     QXSIM_REPLY* replies; /* ring of QXSIM_MAX_QUEUED */
     ULONG firstReply;
@@ -58,13 +84,14 @@ typedef struct KEYBOARD_STATE {
 
 static KEYBOARD_STATE g_state;
 
-/* A request the keyboard answers late, from a thread of its own. */
-typedef struct HELD_REQUEST {
-    PIRP irp;
-    NTSTATUS status;
-    ULONG_PTR information;
-    ULONG delayMs;
-} HELD_REQUEST;
+/* A held request keeps its answer and when it is due in the driver's part
+ * of the IRP; the hold thread completes it then, or sooner when it ends. */
+#define HELD_STATUS(irp) ((irp)->Tail.Overlay.DriverContext[0])
+#define HELD_INFORMATION(irp) ((irp)->Tail.Overlay.DriverContext[1])
+#define HELD_DUE(irp) ((irp)->Tail.Overlay.DriverContext[2]) /* 0: not held */
+/* Wine closes a file object, and frees it, while requests on it are still
+ * pending; so each request keeps its connection itself. */
+#define REQUEST_CONNECTION(irp) ((irp)->Tail.Overlay.DriverContext[3])
 
 /* The status whose Win32 error, as the system maps it, is the one asked for. */
 static NTSTATUS StatusForError(ULONG error) {
@@ -170,65 +197,115 @@ static VOID CompleteRequest(PIRP irp, NTSTATUS status, ULONG_PTR information) {
     IoCompleteRequest(irp, IO_NO_INCREMENT);
 }
 
-static VOID HoldThread(PVOID context) {
-    HELD_REQUEST* held = (HELD_REQUEST*)context;
-    LARGE_INTEGER interval;
-    KIRQL irql;
-    interval.QuadPart = -(LONGLONG)held->delayMs * 10000;
-    KeDelayExecutionThread(KernelMode, FALSE, &interval);
-    CompleteRequest(held->irp, held->status, held->information);
-    KeAcquireSpinLock(&g_state.lock, &irql);
-    --g_state.inFlight;
-    KeReleaseSpinLock(&g_state.lock, irql);
-    ExFreePoolWithTag(held, POOL_TAG);
-    PsTerminateSystemThread(STATUS_SUCCESS);
+static CONNECTION* ConnectionOf(PIRP irp) {
+    return (CONNECTION*)REQUEST_CONNECTION(irp);
 }
 
-/* Completes the request after delayMs from a thread of its own; at once
- * when no thread can be had. */
-static NTSTATUS HoldRequest(PIRP irp, NTSTATUS status, ULONG_PTR information, ULONG delayMs) {
-    HANDLE thread;
-    KIRQL irql;
-    HELD_REQUEST* held = ExAllocatePoolWithTag(NonPagedPool, sizeof *held, POOL_TAG);
-    if (held) {
-        held->irp = irp;
-        held->status = status;
-        held->information = information;
-        held->delayMs = delayMs;
-        IoMarkIrpPending(irp);
-        KeAcquireSpinLock(&g_state.lock, &irql);
-        ++g_state.inFlight;
-        KeReleaseSpinLock(&g_state.lock, irql);
-        if (NT_SUCCESS(PsCreateSystemThread(&thread, THREAD_ALL_ACCESS, NULL, NULL, NULL,
-                                            HoldThread, held))) {
-            ZwClose(thread);
-            return STATUS_PENDING;
+/* Under the lock: a closed connection goes with its last request. TRUE when
+ * it is to be freed. */
+static BOOLEAN Finished(CONNECTION* connection) {
+    if (!connection->closed || connection->current || !IsListEmpty(&connection->waiting))
+        return FALSE;
+    RemoveEntryList(&connection->entry);
+    return TRUE;
+}
+
+static VOID FreeConnection(CONNECTION* connection, BOOLEAN finished) {
+    if (finished)
+        ExFreePoolWithTag(connection, POOL_TAG);
+}
+
+static LONGLONG Now(LONGLONG* ticksPerSecond) {
+    LARGE_INTEGER frequency;
+    const LARGE_INTEGER now = KeQueryPerformanceCounter(&frequency);
+    *ticksPerSecond = frequency.QuadPart;
+    return now.QuadPart;
+}
+
+/* Under the lock: makes the first waiting request the connection's current
+ * one when none is, and returns it. A waiting request whose cancel routine
+ * already runs is left to it. */
+static PIRP TakeTurn(CONNECTION* connection) {
+    if (connection->current)
+        return NULL;
+    while (!IsListEmpty(&connection->waiting)) {
+        PLIST_ENTRY entry = RemoveHeadList(&connection->waiting);
+        PIRP irp = CONTAINING_RECORD(entry, IRP, Tail.Overlay.ListEntry);
+        InitializeListHead(entry); /* the cancel routine's removal finds nothing */
+        --g_state.waiting;
+        if (IoSetCancelRoutine(irp, NULL)) {
+            connection->current = irp;
+            return irp;
         }
-        KeAcquireSpinLock(&g_state.lock, &irql);
-        --g_state.inFlight;
-        KeReleaseSpinLock(&g_state.lock, irql);
-        ExFreePoolWithTag(held, POOL_TAG);
-        CompleteRequest(irp, status, information);
-        return STATUS_PENDING;
     }
-    CompleteRequest(irp, status, information);
-    return status;
+    return NULL;
 }
 
-static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
+static VOID ReleaseHold(PIRP irp) {
+    HELD_DUE(irp) = NULL;
+    --g_state.inFlight;
+}
+
+static VOID ServeInTurn(PIRP irp);
+
+/* A held or waiting request cancelled: completed here, and the next one of
+ * its handle served. */
+static VOID CancelRequest(PDEVICE_OBJECT deviceObject, PIRP irp) {
+    CONNECTION* connection = ConnectionOf(irp);
+    PIRP next = NULL;
+    BOOLEAN finished;
+    KIRQL irql;
+    (void)deviceObject;
+    IoReleaseCancelSpinLock(irp->CancelIrql);
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    if (connection->current == irp) {
+        ReleaseHold(irp);
+        connection->current = NULL;
+        next = TakeTurn(connection);
+    } else if (!IsListEmpty(&irp->Tail.Overlay.ListEntry)) {
+        RemoveEntryList(&irp->Tail.Overlay.ListEntry);
+        --g_state.waiting;
+    }
+    finished = Finished(connection);
+    KeReleaseSpinLock(&g_state.lock, irql);
+    FreeConnection(connection, finished);
+    CompleteRequest(irp, STATUS_CANCELLED, 0);
+    ServeInTurn(next);
+}
+
+/* Under the lock: holds the connection's current request until delayMs
+ * have passed, cancellable meanwhile. FALSE when it is cancelled already. */
+static BOOLEAN Hold(PIRP irp, NTSTATUS status, ULONG_PTR information, ULONG delayMs) {
+    LONGLONG ticksPerSecond;
+    const LONGLONG now = Now(&ticksPerSecond);
+    HELD_STATUS(irp) = (PVOID)(LONG_PTR)status;
+    HELD_INFORMATION(irp) = (PVOID)information;
+    HELD_DUE(irp) = (PVOID)(LONG_PTR)(now + (LONGLONG)delayMs * ticksPerSecond / 1000);
+    ++g_state.inFlight;
+    IoSetCancelRoutine(irp, CancelRequest);
+    if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
+        ReleaseHold(irp);
+        return FALSE;
+    }
+    return TRUE;
+}
+
+/* Answers one command packet of the connection and logs it: the status, the
+ * bytes written to the caller's buffer and the delay that applies. */
+static NTSTATUS Answer(PIRP irp, CONNECTION* connection, ULONG_PTR* information, ULONG* delayMs) {
+    PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     const ULONG controlCode = stack->Parameters.DeviceIoControl.IoControlCode;
     ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     const ULONG outSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
-    const ULONG connection = (ULONG)(ULONG_PTR)stack->FileObject->FsContext;
-    const ULONG plugIn = (ULONG)(ULONG_PTR)stack->FileObject->FsContext2;
     UCHAR* buffer = (UCHAR*)irp->AssociatedIrp.SystemBuffer;
     UCHAR input[QXSIM_PACKET_SIZE];
     UCHAR reply[QXSIM_PACKET_SIZE];
-    ULONG command, error, returned, delayMs = 0, copied;
-    NTSTATUS status;
+    ULONG command, error, returned;
     QXSIM_RECORD* record;
     KIRQL irql;
 
+    *information = 0;
+    *delayMs = 0;
     if (inputLength > QXSIM_PACKET_SIZE)
         inputLength = QXSIM_PACKET_SIZE;
     if (inputLength > 0 && buffer)
@@ -238,12 +315,16 @@ static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
     command = inputLength >= 4 ? input[3] : NO_COMMAND;
 
     KeAcquireSpinLock(&g_state.lock, &irql);
+    if (connection->ended != STATUS_SUCCESS) {
+        KeReleaseSpinLock(&g_state.lock, irql);
+        return connection->ended;
+    }
     ++g_state.requests;
-    error = AnswerPacket(plugIn, controlCode, input, command, reply,
+    error = AnswerPacket(connection->plugIn, controlCode, input, command, reply,
                          outSize < QXSIM_PACKET_SIZE ? outSize : QXSIM_PACKET_SIZE, &returned);
     if (g_state.delayCommand == QXSIM_ANY_COMMAND || g_state.delayCommand == command)
-        delayMs = g_state.delayMs;
-    record = NewRecord(QXSIM_RECORD_REQUEST, connection);
+        *delayMs = g_state.delayMs;
+    record = NewRecord(QXSIM_RECORD_REQUEST, connection->number);
     record->controlCode = controlCode;
     record->inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     record->replySize = outSize;
@@ -254,18 +335,178 @@ static NTSTATUS KeyboardRequest(PIRP irp, PIO_STACK_LOCATION stack) {
     RtlCopyMemory(record->reply, reply, returned);
     KeReleaseSpinLock(&g_state.lock, irql);
 
-    copied = returned;
-    if (copied > 0 && buffer)
-        RtlCopyMemory(buffer, reply, copied);
-    else
-        copied = 0;
-    status = ReplyStatus(error, copied);
-    if (delayMs > 0)
-        return HoldRequest(irp, status, copied, delayMs);
-    CompleteRequest(irp, status, copied);
-    return status;
+    if (returned > 0 && buffer) {
+        RtlCopyMemory(buffer, reply, returned);
+        *information = returned;
+    }
+    return ReplyStatus(error, *information);
 }
 
+/* Answers the connection's current request: completes it, or holds it while
+ * a delay applies. Returns the request of the handle to serve next. */
+static PIRP Serve(PIRP irp) {
+    CONNECTION* connection = ConnectionOf(irp);
+    ULONG_PTR information;
+    ULONG delayMs;
+    NTSTATUS status = Answer(irp, connection, &information, &delayMs);
+    PIRP next;
+    BOOLEAN finished;
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    if (delayMs > 0 && connection->ended == STATUS_SUCCESS) {
+        if (Hold(irp, status, information, delayMs)) {
+            KeReleaseSpinLock(&g_state.lock, irql);
+            KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
+            return NULL;
+        }
+        status = STATUS_CANCELLED;
+        information = 0;
+    }
+    if (connection->ended != STATUS_SUCCESS) {
+        status = connection->ended;
+        information = 0;
+    }
+    connection->current = NULL;
+    next = TakeTurn(connection);
+    finished = Finished(connection);
+    KeReleaseSpinLock(&g_state.lock, irql);
+    FreeConnection(connection, finished);
+    CompleteRequest(irp, status, information);
+    return next;
+}
+
+static VOID ServeInTurn(PIRP irp) {
+    while (irp)
+        irp = Serve(irp);
+}
+
+/* A keyboard request waits behind the requests of its handle before it. */
+static NTSTATUS KeyboardRequest(PIRP irp) {
+    CONNECTION* connection = (CONNECTION*)IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext;
+    PIRP next;
+    KIRQL irql;
+    REQUEST_CONNECTION(irp) = connection;
+    IoMarkIrpPending(irp);
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    IoSetCancelRoutine(irp, CancelRequest);
+    if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
+        KeReleaseSpinLock(&g_state.lock, irql);
+        CompleteRequest(irp, STATUS_CANCELLED, 0);
+        return STATUS_PENDING;
+    }
+    InsertTailList(&connection->waiting, &irp->Tail.Overlay.ListEntry);
+    ++g_state.waiting;
+    next = TakeTurn(connection);
+    KeReleaseSpinLock(&g_state.lock, irql);
+    ServeInTurn(next);
+    return STATUS_PENDING;
+}
+
+/* Under the lock: ends the hold of one request that is due, returning it
+ * with its answer and the request of its handle to serve next; otherwise
+ * lowers *waitTicks to the time until the next one is due. */
+static PIRP TakeDueRequest(NTSTATUS* status, ULONG_PTR* information, PIRP* next,
+                           CONNECTION** finished, LONGLONG* waitTicks) {
+    LONGLONG ticksPerSecond;
+    const LONGLONG now = Now(&ticksPerSecond);
+    PLIST_ENTRY entry;
+    for (entry = g_state.connections.Flink; entry != &g_state.connections; entry = entry->Flink) {
+        CONNECTION* connection = CONTAINING_RECORD(entry, CONNECTION, entry);
+        PIRP irp = connection->current;
+        LONGLONG due;
+        if (!irp || !HELD_DUE(irp))
+            continue;
+        due = (LONGLONG)(LONG_PTR)HELD_DUE(irp);
+        if (due > now) {
+            if (due - now < *waitTicks)
+                *waitTicks = due - now;
+        } else if (IoSetCancelRoutine(irp, NULL)) {
+            *status = (NTSTATUS)(LONG_PTR)HELD_STATUS(irp);
+            *information = (ULONG_PTR)HELD_INFORMATION(irp);
+            ReleaseHold(irp);
+            connection->current = NULL;
+            *next = TakeTurn(connection);
+            *finished = Finished(connection) ? connection : NULL;
+            return irp;
+        }
+    }
+    return NULL;
+}
+
+/* Completes held requests as they fall due, until the driver unloads and
+ * none is held any more. */
+static VOID HoldThread(PVOID context) {
+    (void)context;
+    for (;;) {
+        LONGLONG ticksPerSecond, waitTicks;
+        LARGE_INTEGER timeout;
+        NTSTATUS status = STATUS_SUCCESS;
+        ULONG_PTR information = 0;
+        PIRP due, next = NULL;
+        CONNECTION* finished = NULL;
+        BOOLEAN done;
+        KIRQL irql;
+        Now(&ticksPerSecond);
+        waitTicks = ticksPerSecond; /* a second at most */
+        KeAcquireSpinLock(&g_state.lock, &irql);
+        due = TakeDueRequest(&status, &information, &next, &finished, &waitTicks);
+        done = !due && g_state.unloading && g_state.inFlight == 0;
+        KeReleaseSpinLock(&g_state.lock, irql);
+        if (due) {
+            FreeConnection(finished, finished != NULL);
+            CompleteRequest(due, status, information);
+            ServeInTurn(next);
+            continue;
+        }
+        if (done)
+            break;
+        timeout.QuadPart = -(waitTicks * 10000000 / ticksPerSecond) - 1;
+        KeWaitForSingleObject(&g_state.holdWake, Executive, KernelMode, FALSE, &timeout);
+    }
+    PsTerminateSystemThread(STATUS_SUCCESS);
+}
+
+/* Under the lock: makes the connection's held request due at once. With an
+ * error status it fails with it, and so do the handle's later requests; with
+ * STATUS_SUCCESS it keeps its answer. */
+static VOID EndHeldRequest(CONNECTION* connection, NTSTATUS status) {
+    PIRP held = connection->current;
+    if (status != STATUS_SUCCESS && connection->ended == STATUS_SUCCESS)
+        connection->ended = status;
+    if (!held || !HELD_DUE(held))
+        return;
+    HELD_DUE(held) = (PVOID)1;
+    if (status != STATUS_SUCCESS) {
+        HELD_STATUS(held) = (PVOID)(LONG_PTR)status;
+        HELD_INFORMATION(held) = NULL;
+    }
+}
+
+/* Ends the holds of one connection, of a device's connections or of all
+ * (both null). */
+static VOID EndHolds(CONNECTION* only, PDEVICE_OBJECT device, NTSTATUS status) {
+    PLIST_ENTRY entry;
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    for (entry = g_state.connections.Flink; entry != &g_state.connections; entry = entry->Flink) {
+        CONNECTION* connection = CONTAINING_RECORD(entry, CONNECTION, entry);
+        if ((!only || connection == only) && (!device || connection->device == device))
+            EndHeldRequest(connection, status);
+    }
+    KeReleaseSpinLock(&g_state.lock, irql);
+    KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
+}
+
+/* The passive-level lock of the devices, their interfaces and keyboards[]. */
+static VOID LockDevices(void) {
+    KeWaitForSingleObject(&g_state.deviceLock, Executive, KernelMode, FALSE, NULL);
+}
+
+static VOID UnlockDevices(void) {
+    KeSetEvent(&g_state.deviceLock, IO_NO_INCREMENT, FALSE);
+}
+
+/* Under the device lock. */
 static VOID SetInterfaceStates(void) {
     ULONG i, wanted;
     KIRQL irql;
@@ -333,7 +574,11 @@ static VOID ApplySetting(const QXSIM_SETTING* setting) {
         break;
     }
     KeReleaseSpinLock(&g_state.lock, irql);
+    if (setting->kind == QXSIM_RESET)
+        EndHolds(NULL, NULL, STATUS_SUCCESS);
+    LockDevices();
     SetInterfaceStates();
+    UnlockDevices();
 }
 
 static BOOLEAN QueueReply(const QXSIM_REPLY* reply) {
@@ -362,6 +607,7 @@ static VOID ReadStatus(QXSIM_STATUS* status) {
     status->queued = g_state.queued;
     status->open = g_state.open;
     status->inFlight = g_state.inFlight;
+    status->waiting = g_state.waiting;
     status->faults = g_state.faultCount;
     status->delayMs = g_state.delayMs;
     status->requests = g_state.requests;
@@ -432,31 +678,63 @@ static NTSTATUS DispatchDeviceControl(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
     if (deviceObject == g_state.control)
         return ControlRequest(irp, stack);
-    return KeyboardRequest(irp, stack);
+    return KeyboardRequest(irp);
 }
 
-/* Counts and logs opening and closing; cleanup needs nothing. */
+/* A keyboard handle opened: its connection, numbered and counted. */
+static NTSTATUS OpenConnection(PDEVICE_OBJECT deviceObject, PFILE_OBJECT file) {
+    const KEYBOARD_DEVICE* device = (const KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    CONNECTION* connection = ExAllocatePoolWithTag(NonPagedPool, sizeof *connection, POOL_TAG);
+    KIRQL irql;
+    if (!connection)
+        return STATUS_INSUFFICIENT_RESOURCES;
+    RtlZeroMemory(connection, sizeof *connection);
+    connection->device = deviceObject;
+    InitializeListHead(&connection->waiting);
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    connection->number = ++g_state.lastConnection;
+    connection->plugIn = g_state.plugIn;
+    InsertTailList(&g_state.connections, &connection->entry);
+    ++g_state.open;
+    NewRecord(QXSIM_RECORD_OPEN, connection->number)->interfaceIndex = device->index;
+    KeReleaseSpinLock(&g_state.lock, irql);
+    file->FsContext = connection;
+    return STATUS_SUCCESS;
+}
+
+/* The system closes a file object once its requests have ended; Wine may
+ * close it before, and its requests then end as at cleanup. */
+static VOID CloseConnection(CONNECTION* connection) {
+    BOOLEAN finished;
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    if (g_state.open > 0)
+        --g_state.open;
+    NewRecord(QXSIM_RECORD_CLOSE, connection->number);
+    connection->closed = TRUE;
+    EndHeldRequest(connection, STATUS_CANCELLED);
+    finished = Finished(connection);
+    KeReleaseSpinLock(&g_state.lock, irql);
+    KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
+    FreeConnection(connection, finished);
+}
+
+/* Opening and closing a keyboard handle are counted and logged; at cleanup
+ * its held requests are cancelled. */
 static NTSTATUS DispatchCreateClose(PDEVICE_OBJECT deviceObject, PIRP irp) {
     PIO_STACK_LOCATION stack = IoGetCurrentIrpStackLocation(irp);
-    KIRQL irql;
+    NTSTATUS status = STATUS_SUCCESS;
     if (deviceObject != g_state.control) {
-        const KEYBOARD_DEVICE* device = (const KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
-        KeAcquireSpinLock(&g_state.lock, &irql);
-        if (stack->MajorFunction == IRP_MJ_CREATE) {
-            const ULONG connection = ++g_state.lastConnection;
-            stack->FileObject->FsContext = (PVOID)(ULONG_PTR)connection;
-            stack->FileObject->FsContext2 = (PVOID)(ULONG_PTR)g_state.plugIn;
-            ++g_state.open;
-            NewRecord(QXSIM_RECORD_OPEN, connection)->interfaceIndex = device->index;
-        } else if (stack->MajorFunction == IRP_MJ_CLOSE) {
-            if (g_state.open > 0)
-                --g_state.open;
-            NewRecord(QXSIM_RECORD_CLOSE, (ULONG)(ULONG_PTR)stack->FileObject->FsContext);
-        }
-        KeReleaseSpinLock(&g_state.lock, irql);
+        CONNECTION* connection = (CONNECTION*)stack->FileObject->FsContext;
+        if (stack->MajorFunction == IRP_MJ_CREATE)
+            status = OpenConnection(deviceObject, stack->FileObject);
+        else if (stack->MajorFunction == IRP_MJ_CLEANUP)
+            EndHolds(connection, NULL, STATUS_CANCELLED);
+        else
+            CloseConnection(connection);
     }
-    CompleteRequest(irp, STATUS_SUCCESS, 0);
-    return STATUS_SUCCESS;
+    CompleteRequest(irp, status, 0);
+    return status;
 }
 
 static NTSTATUS SignalOnCompletion(PDEVICE_OBJECT deviceObject, PIRP irp, PVOID event) {
@@ -483,10 +761,13 @@ static NTSTATUS PassDownAndWait(KEYBOARD_DEVICE* device, PIRP irp) {
 
 static VOID RemoveKeyboard(PDEVICE_OBJECT deviceObject) {
     KEYBOARD_DEVICE* device = (KEYBOARD_DEVICE*)deviceObject->DeviceExtension;
+    EndHolds(NULL, deviceObject, STATUS_DEVICE_NOT_CONNECTED);
+    LockDevices();
     if (device->enabled)
         IoSetDeviceInterfaceState(&device->link, FALSE);
     RtlFreeUnicodeString(&device->link);
     g_state.keyboards[device->index] = NULL;
+    UnlockDevices();
     IoDetachDevice(device->lower);
     IoDeleteDevice(deviceObject);
 }
@@ -511,8 +792,10 @@ static NTSTATUS DispatchPnp(PDEVICE_OBJECT deviceObject, PIRP irp) {
         if (status == STATUS_NOT_SUPPORTED)
             status = STATUS_SUCCESS;
         if (NT_SUCCESS(status)) {
+            LockDevices();
             device->started = TRUE;
             SetInterfaceStates();
+            UnlockDevices();
         }
         CompleteRequest(irp, status, irp->IoStatus.Information);
         return status;
@@ -566,20 +849,21 @@ static NTSTATUS AddDevice(PDRIVER_OBJECT driver, PDEVICE_OBJECT pdo) {
     RtlZeroMemory(device, sizeof *device);
     status = IoRegisterDeviceInterface(pdo, &KEYBOARD_INTERFACE_GUID, NULL, &device->link);
     device->index = NT_SUCCESS(status) ? InstanceNumber(&device->link) : QXSIM_MAX_INTERFACES;
-    if (device->index == QXSIM_MAX_INTERFACES || g_state.keyboards[device->index]) {
+    LockDevices();
+    if (device->index == QXSIM_MAX_INTERFACES || g_state.keyboards[device->index])
+        status = STATUS_INVALID_DEVICE_REQUEST;
+    else if (!(device->lower = IoAttachDeviceToDeviceStack(deviceObject, pdo)))
+        status = STATUS_NO_SUCH_DEVICE;
+    else
+        g_state.keyboards[device->index] = deviceObject;
+    UnlockDevices();
+    if (status != STATUS_SUCCESS) {
         RtlFreeUnicodeString(&device->link);
         IoDeleteDevice(deviceObject);
-        return STATUS_INVALID_DEVICE_REQUEST;
-    }
-    device->lower = IoAttachDeviceToDeviceStack(deviceObject, pdo);
-    if (!device->lower) {
-        RtlFreeUnicodeString(&device->link);
-        IoDeleteDevice(deviceObject);
-        return STATUS_NO_SUCH_DEVICE;
+        return status;
     }
     deviceObject->Flags |= DO_BUFFERED_IO;
     deviceObject->Flags &= ~DO_DEVICE_INITIALIZING;
-    g_state.keyboards[device->index] = deviceObject;
     return STATUS_SUCCESS;
 }
 
@@ -590,13 +874,31 @@ static VOID FreeState(void) {
         ExFreePoolWithTag(g_state.log, POOL_TAG);
 }
 
+/* Every keyboard device is removed by now, so its held requests are due;
+ * the hold thread completes them and ends. */
+static NTSTATUS EndHoldThread(void) {
+    LARGE_INTEGER timeout;
+    KIRQL irql;
+    NTSTATUS status;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    g_state.unloading = TRUE;
+    KeReleaseSpinLock(&g_state.lock, irql);
+    KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
+    timeout.QuadPart = -5000LL * 10000;
+    status = ZwWaitForSingleObject(g_state.holdThread, FALSE, &timeout);
+    ZwClose(g_state.holdThread);
+    return status;
+}
+
 static VOID DriverUnload(PDRIVER_OBJECT driver) {
     UNICODE_STRING link;
     (void)driver;
     RtlInitUnicodeString(&link, QXSIM_CONTROL_LINK);
     IoDeleteSymbolicLink(&link);
     IoDeleteDevice(g_state.control);
-    FreeState();
+    /* A thread that did not end may still use the state: it is left. */
+    if (EndHoldThread() == STATUS_SUCCESS)
+        FreeState();
 }
 
 /* The control device KeyboardSim opens by its link. */
@@ -622,6 +924,9 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     NTSTATUS status;
     (void)registryPath;
     KeInitializeSpinLock(&g_state.lock);
+    KeInitializeEvent(&g_state.deviceLock, SynchronizationEvent, TRUE);
+    KeInitializeEvent(&g_state.holdWake, SynchronizationEvent, FALSE);
+    InitializeListHead(&g_state.connections);
     g_state.plugged = TRUE;
     g_state.interfaces = 1;
     g_state.plugIn = 1;
@@ -642,8 +947,16 @@ NTSTATUS NTAPI DriverEntry(PDRIVER_OBJECT driver, PUNICODE_STRING registryPath) 
     driver->MajorFunction[IRP_MJ_POWER] = DispatchPower;
     driver->DriverExtension->AddDevice = AddDevice;
     driver->DriverUnload = DriverUnload;
-    status = CreateControlDevice(driver);
-    if (!NT_SUCCESS(status))
+    status = PsCreateSystemThread(&g_state.holdThread, THREAD_ALL_ACCESS, NULL, NULL, NULL,
+                                  HoldThread, NULL);
+    if (!NT_SUCCESS(status)) {
         FreeState();
+        return status;
+    }
+    status = CreateControlDevice(driver);
+    if (!NT_SUCCESS(status)) {
+        EndHoldThread();
+        FreeState();
+    }
     return status;
 }

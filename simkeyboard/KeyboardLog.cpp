@@ -41,6 +41,7 @@ std::string StatusLine(const QXSIM_STATUS& status) {
            " interfaces=" + std::to_string(status.interfaces) +
            " queued=" + std::to_string(status.queued) + " open=" + std::to_string(status.open) +
            " in-flight=" + std::to_string(status.inFlight) +
+           " waiting=" + std::to_string(status.waiting) +
            " faults=" + std::to_string(status.faults) + " delay=" + std::to_string(status.delayMs) +
            " requests=" + std::to_string(status.requests);
 }

@@ -137,8 +137,8 @@ TEST(KeyboardSimLog, RecordsAndStatusInTheirLineFormat) {
     close.connection = 3;
     EXPECT_EQ("#13 close connection=3", RecordLine(close));
 
-    QXSIM_STATUS status = {1, 2, 3, 1, 1, 0, 400, 0, 1234567890123ull};
-    EXPECT_EQ("plugged=1 interfaces=2 queued=3 open=1 in-flight=1 faults=0 delay=400 "
+    QXSIM_STATUS status = {1, 2, 3, 1, 1, 0, 400, 2, 1234567890123ull};
+    EXPECT_EQ("plugged=1 interfaces=2 queued=3 open=1 in-flight=1 waiting=2 faults=0 delay=400 "
               "requests=1234567890123",
               StatusLine(status));
 }

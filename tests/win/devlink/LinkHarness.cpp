@@ -14,7 +14,7 @@ std::wstring LibraryPath() {
     return qxtest::BinPath(L"TarvoltXP.dll");
 }
 
-qx::unique_hfile OpenKeyboardInterface() {
+qx::unique_hfile OpenKeyboardInterface(DWORD flags) {
     static const GUID keyboardInterface = {
         0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
     const HDEVINFO set = SetupDiGetClassDevsW(&keyboardInterface, nullptr, nullptr,
@@ -31,7 +31,7 @@ qx::unique_hfile OpenKeyboardInterface() {
         SetupDiGetDeviceInterfaceDetailW(set, &data, detail, static_cast<DWORD>(storage.size()),
                                          nullptr, nullptr))
         device.reset(CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+                                 OPEN_EXISTING, flags, nullptr));
     SetupDiDestroyDeviceInfoList(set);
     return device;
 }

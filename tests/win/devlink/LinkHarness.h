@@ -38,8 +38,9 @@ class CSimulatedKeyboard {
 std::wstring LibraryPath();
 
 // The first interface of the keyboard's class, opened as the library opens
-// it (access 0); empty when none is present.
-qx::unique_hfile OpenKeyboardInterface();
+// it (access 0, synchronous unless flags say otherwise); empty when none is
+// present.
+qx::unique_hfile OpenKeyboardInterface(DWORD flags = FILE_ATTRIBUTE_NORMAL);
 
 // The six exports of one copy of the library, loaded by path.
 class CLinkLibrary {

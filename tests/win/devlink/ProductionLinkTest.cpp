@@ -1,6 +1,6 @@
 // The shipped library without a keyboard, a program that imports it, the
 // KeyboardSim command line, and the keyboard driver's own answers.
-#include "LinkHarness.h"
+#include "LinkFixture.h"
 
 #include "simkeyboard/KeyboardClient.h"
 
@@ -88,37 +88,131 @@ TEST(DevlinkSimulatorCommandLine, CommandsReachTheInstalledKeyboard) {
     EXPECT_NE(std::string::npos, keyboard.Must("status").find("queued=4"));
 }
 
+constexpr DWORD IOCTL_DEVICELINK = 0x000B0008;
+constexpr ULONG_PTR STATUS_CANCELLED_995 = 0xC0000120; // STATUS_CANCELLED: error 995
+
+// One command packet on a synchronous handle: 0 or its Win32 error.
+DWORD Request(HANDLE device, BYTE command) {
+    BYTE request[4] = {254, 0, 0, command};
+    BYTE reply[400] = {};
+    DWORD returned = 0;
+    const BOOL succeeded = DeviceIoControl(device, IOCTL_DEVICELINK, request, sizeof request, reply,
+                                           sizeof reply, &returned, nullptr);
+    return succeeded ? 0 : GetLastError();
+}
+
+DWORD Poll(HANDLE device) {
+    return Request(device, 33);
+}
+
+class DevlinkKeyboardDriver : public KeyboardLinkTest {};
+
 // The driver completes a faulted request with a status that the system maps
 // back to the Win32 error asked for; a handle from before an unplug stays
 // dead after the keyboard is plugged in again.
-TEST(DevlinkKeyboardDriver, FaultsAndUnplugReachTheCallerAsTheirWin32Errors) {
-    CSimulatedKeyboard keyboard;
-    ASSERT_TRUE(keyboard.Reset());
+TEST_F(DevlinkKeyboardDriver, FaultsAndUnplugReachTheCallerAsTheirWin32Errors) {
     const qx::unique_hfile device = OpenKeyboardInterface();
     ASSERT_TRUE(device) << "no keyboard interface";
-    const auto poll = [](HANDLE handle) {
-        BYTE request[4] = {254, 0, 0, 33};
-        BYTE reply[400] = {};
-        DWORD returned = 0;
-        const BOOL succeeded = DeviceIoControl(handle, 0x000B0008, request, sizeof request, reply,
-                                               sizeof reply, &returned, nullptr);
-        return succeeded ? 0 : GetLastError();
-    };
     for (const DWORD error : {121ul, 1167ul, 31ul, 87ul, 1ul, 1460ul}) {
         SCOPED_TRACE(error);
-        keyboard.Must("fault " + std::to_string(error) + " 1");
-        EXPECT_EQ(error, poll(device.get()));
+        m_keyboard.Must("fault " + std::to_string(error) + " 1");
+        EXPECT_EQ(error, Poll(device.get()));
     }
-    EXPECT_EQ(0u, poll(device.get()));
+    EXPECT_EQ(0u, Poll(device.get()));
 
-    keyboard.Must("unplug");
+    m_keyboard.Must("unplug");
     EXPECT_FALSE(OpenKeyboardInterface()) << "the interface stayed after the unplug";
-    EXPECT_EQ(1167u, poll(device.get()));
-    keyboard.Must("plug");
-    EXPECT_EQ(1167u, poll(device.get())) << "a handle from before the unplug came back";
+    EXPECT_EQ(1167u, Poll(device.get()));
+    m_keyboard.Must("plug");
+    EXPECT_EQ(1167u, Poll(device.get())) << "a handle from before the unplug came back";
     const qx::unique_hfile reopened = OpenKeyboardInterface();
     ASSERT_TRUE(reopened);
-    EXPECT_EQ(0u, poll(reopened.get()));
+    EXPECT_EQ(0u, Poll(reopened.get()));
+}
+
+// As the platform serves a synchronous handle: a command from a second thread
+// waits behind the poll the driver holds and is answered only after it.
+TEST_F(DevlinkKeyboardDriver, TwoThreadsOnOneHandleAreServedOneAtATime) {
+    const qx::unique_hfile device = OpenKeyboardInterface();
+    ASSERT_TRUE(device) << "no keyboard interface";
+    m_keyboard.Must("delay 500 33");
+    struct Poller {
+        HANDLE device;
+        DWORD error = ~0u;
+        static DWORD WINAPI Run(void* self) {
+            static_cast<Poller*>(self)->error = Poll(static_cast<Poller*>(self)->device);
+            return 0;
+        }
+    } poller{device.get()};
+    qx::unique_handle thread(CreateThread(nullptr, 0, Poller::Run, &poller, 0, nullptr));
+    ASSERT_TRUE(qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
+
+    EXPECT_EQ(0u, Request(device.get(), 36));
+    EXPECT_EQ(0, StatusField("in-flight")) << "the command was answered while the poll was held";
+    ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 5000));
+    EXPECT_EQ(0u, poller.error);
+    const std::vector<LoggedRequest> requests = Requests();
+    ASSERT_EQ(2u, requests.size());
+    EXPECT_EQ(33, requests[0].Command());
+    EXPECT_EQ(36, requests[1].Command());
+}
+
+// A held request ends at once, with error 995, when it is cancelled or its
+// handle is closed.
+TEST_F(DevlinkKeyboardDriver, HeldRequestEndsWhenCancelledOrItsHandleCloses) {
+    const std::function<void(qx::unique_hfile&)> endings[] = {
+        [](qx::unique_hfile& device) { EXPECT_TRUE(CancelIo(device.get())); },
+        [](qx::unique_hfile& device) { device.reset(); },
+    };
+    for (const auto& end : endings) {
+        qx::unique_hfile device = OpenKeyboardInterface(FILE_FLAG_OVERLAPPED);
+        ASSERT_TRUE(device) << "no keyboard interface";
+        m_keyboard.Must("delay 60000 33");
+        qx::unique_handle ended(CreateEventW(nullptr, TRUE, FALSE, nullptr));
+        OVERLAPPED overlapped = {};
+        overlapped.hEvent = ended.get();
+        BYTE request[4] = {254, 0, 0, 33};
+        BYTE reply[400] = {};
+        ASSERT_FALSE(DeviceIoControl(device.get(), IOCTL_DEVICELINK, request, sizeof request, reply,
+                                     sizeof reply, nullptr, &overlapped));
+        ASSERT_EQ(static_cast<DWORD>(ERROR_IO_PENDING), GetLastError());
+        EXPECT_TRUE(
+            qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
+
+        end(device);
+        EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended.get(), 1000)) << "still held";
+        // The buffers stay until the request has ended, however late.
+        WaitForSingleObject(ended.get(), 65000);
+        EXPECT_EQ(STATUS_CANCELLED_995, overlapped.Internal);
+        EXPECT_EQ(0, StatusField("in-flight"));
+    }
+}
+
+// Plug and unplug racing each other from two threads leave the interface as
+// the last of them says, and the driver answering.
+TEST_F(DevlinkKeyboardDriver, PlugAndUnplugRacingEndAsTheLastSays) {
+    struct Switcher {
+        bool unplugFirst;
+        static DWORD WINAPI Run(void* self) {
+            const bool unplugFirst = static_cast<Switcher*>(self)->unplugFirst;
+            for (int i = 0; i < 500; ++i)
+                simkeyboard::Run((i % 2 == 0) == unplugFirst ? "unplug" : "plug");
+            return 0;
+        }
+    } switchers[] = {{true}, {false}};
+    qx::unique_handle threads[] = {
+        qx::unique_handle(CreateThread(nullptr, 0, Switcher::Run, &switchers[0], 0, nullptr)),
+        qx::unique_handle(CreateThread(nullptr, 0, Switcher::Run, &switchers[1], 0, nullptr)),
+    };
+    for (const qx::unique_handle& thread : threads)
+        ASSERT_EQ(WAIT_OBJECT_0, WaitForSingleObject(thread.get(), 120000));
+
+    m_keyboard.Must("unplug");
+    EXPECT_FALSE(OpenKeyboardInterface()) << "an interface stayed after the unplug";
+    ASSERT_TRUE(m_keyboard.Reset()) << "the driver stopped answering";
+    const qx::unique_hfile device = OpenKeyboardInterface();
+    ASSERT_TRUE(device) << "no interface after the reset";
+    EXPECT_EQ(0u, Poll(device.get()));
 }
 
 } // namespace
