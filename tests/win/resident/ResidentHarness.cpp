@@ -242,8 +242,16 @@ bool StopResident(Resident& resident, DWORD timeoutMs) {
     return resident.process.WaitForExit(timeoutMs).has_value();
 }
 
+// Wine 8 shows the icons of a bare X screen in a tray window of its X
+// driver; Wine 10 in explorer's Shell_TrayWnd, which on a shell desktop is
+// the taskbar, as on Windows.
 HWND TrayWindow() {
-    return FindWindowW(L"__winex11_standalone_tray", nullptr);
+    for (const wchar_t* className : {L"__winex11_standalone_tray", L"Shell_TrayWnd"}) {
+        const HWND tray = FindWindowW(className, nullptr);
+        if (tray && IsWindowVisible(tray))
+            return tray;
+    }
+    return nullptr;
 }
 
 std::vector<HWND> TrayIconWindows() {
@@ -252,7 +260,9 @@ std::vector<HWND> TrayIconWindows() {
     if (!tray)
         return icons;
     for (HWND window : ChildWindows(tray)) {
-        if (ClassName(window) == L"__winex11_tray_icon" && IsWindowVisible(window))
+        const std::wstring className = ClassName(window);
+        if ((className == L"__winex11_tray_icon" || className == L"__wine_tray_icon") &&
+            IsWindowVisible(window))
             icons.push_back(window);
     }
     std::sort(icons.begin(), icons.end(), [](HWND a, HWND b) {

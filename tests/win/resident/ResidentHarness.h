@@ -98,7 +98,7 @@ bool StopResident(Resident& resident, DWORD timeoutMs = 15000);
 // The hidden key-service window of a process: its dialog without a title.
 HWND FindKeyServiceWindow(DWORD processId);
 
-// The icons in Wine's system tray window, left to right.
+// The icons in the notification area, left to right.
 std::vector<HWND> TrayIconWindows();
 HWND TrayWindow();
 // Whether the shell holds an icon for this owner window and id.
