@@ -225,7 +225,10 @@ TEST_F(PellorMainDialog, ASecondStartBringsTheFirstForwardAndEnds) {
     const auto exitCode = second.WaitForExit(kUiWait);
     ASSERT_TRUE(exitCode.has_value()) << "the second start did not end";
     EXPECT_EQ(nullptr, WaitForProcessWindow(second.Id(), kCaption.c_str(), 0));
-    EXPECT_EQ(first.main, GetForegroundWindow());
+    // The first instance is in front: Wine 8 activates the main dialog itself,
+    // Wine 10 the editor that the disabled dialog waits for.
+    const HWND front = GetForegroundWindow();
+    EXPECT_TRUE(front == first.main || front == GetLastActivePopup(first.main));
     EXPECT_TRUE(IsWindow(editor)) << "the first instance keeps its editor";
 }
 
