@@ -58,8 +58,9 @@ TEST(CorvixCloseWindow, SendsAltF4ToTheWindowInFront) {
     EXPECT_EQ(altF4, recorder.Keystrokes());
     // Windows identifies keys sent by scan code, so Alt+F4 asks the window in
     // front to close; Wine 8 leaves them unidentified (virtual key 0, no Alt).
-    if (recorder.AltKeyDowns() > 0)
+    if (recorder.AltKeyDowns() > 0) {
         EXPECT_TRUE(recorder.CloseRequested());
+    }
     EXPECT_TRUE(boxes.Boxes().empty());
 }
 
