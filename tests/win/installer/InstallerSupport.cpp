@@ -51,9 +51,12 @@ void StartShellCommand(const std::string& command) {
     CloseHandle(info.hProcess);
 }
 
+// A new name each time: a probe made just before the folder was locked stays
+// there, and opening it again would say the folder is writable.
 bool CanCreateFileIn(const std::wstring& folder) {
-    const std::wstring probe = folder + L"\\probe.tmp";
-    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+    static unsigned probes = 0;
+    const std::wstring probe = folder + L"\\probe" + std::to_wstring(++probes) + L".tmp";
+    HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
         return false;
