@@ -6,6 +6,7 @@
 #include <shobjidl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
@@ -76,10 +77,49 @@ std::wstring VersionString(const std::vector<BYTE>& block, WORD language, WORD c
     return static_cast<const wchar_t*>(value);
 }
 
+// How a process ends whose program could not be placed at its base.
+const DWORD kConflictingAddresses = 0xC0000018;
+
+// The base a program without relocations must load at; nothing when it can
+// be moved or is no program.
+std::optional<ULONGLONG> FixedBase(const std::wstring& program) {
+    const std::optional<std::string> image = ReadFileText(program);
+    IMAGE_DOS_HEADER dos{};
+    if (!image || image->size() < sizeof(dos))
+        return std::nullopt;
+    std::memcpy(&dos, image->data(), sizeof(dos));
+    const size_t fileHeaderAt = static_cast<size_t>(dos.e_lfanew) + sizeof(DWORD);
+    IMAGE_FILE_HEADER fileHeader{};
+    IMAGE_OPTIONAL_HEADER32 optional32{};
+    IMAGE_OPTIONAL_HEADER64 optional64{};
+    const size_t optionalAt = fileHeaderAt + sizeof(fileHeader);
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
+        image->size() < optionalAt + sizeof(optional64))
+        return std::nullopt;
+    std::memcpy(&fileHeader, image->data() + fileHeaderAt, sizeof(fileHeader));
+    if (!(fileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
+        return std::nullopt;
+    std::memcpy(&optional32, image->data() + optionalAt, sizeof(optional32));
+    std::memcpy(&optional64, image->data() + optionalAt, sizeof(optional64));
+    return optional32.Magic == IMAGE_NT_OPTIONAL_HDR64_MAGIC ? optional64.ImageBase
+                                                             : optional32.ImageBase;
+}
+
 } // namespace
 
 std::wstring SetupPackage() {
     return WindowsPath(QX_SETUP_PACKAGE);
+}
+
+std::optional<std::string> SetupCannotLoadHere() {
+    const std::optional<ULONGLONG> base = FixedBase(SetupPackage());
+    if (base != std::optional<ULONGLONG>(QX_SETUP_STUB_BASE))
+        return std::nullopt;
+    Process probe = StartProcess(TestBinPath(L"FixedBaseProbe.exe"));
+    if (probe.WaitForExit(kSetupTimeoutMs) != std::optional<DWORD>(kConflictingAddresses))
+        return std::nullopt;
+    return "the setup stub has no relocations and must load at 0x400000, and no program "
+           "can load there on this system (status c0000018)";
 }
 
 std::vector<std::wstring> PackagedFiles() {

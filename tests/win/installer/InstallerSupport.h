@@ -28,6 +28,11 @@ const DWORD kSetupTimeoutMs = 60000;
 const DWORD kAppearTimeoutMs = 30000;
 
 std::wstring SetupPackage();
+// Why no setup can run on this system, if so: the package's stub has no
+// relocations, and this system lets no program load at the stub's base
+// (32-bit Wine whose own loader is placed there). Windows keeps that address
+// free for every program.
+std::optional<std::string> SetupCannotLoadHere();
 // File names the package carries, sorted.
 std::vector<std::wstring> PackagedFiles();
 

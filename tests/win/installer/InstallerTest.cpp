@@ -110,7 +110,11 @@ std::wstring KeepUninstallerCopy(const std::wstring& folder, const std::string& 
 
 class InstallerTest : public ::testing::Test {
   protected:
-    void SetUp() override { RemoveInstallTraces(); }
+    void SetUp() override {
+        if (const std::optional<std::string> reason = SetupCannotLoadHere())
+            GTEST_SKIP() << *reason;
+        RemoveInstallTraces();
+    }
     void TearDown() override { RemoveInstallTraces(); }
 
     // Installs silently into a fresh scratch folder and checks that it worked.
@@ -129,6 +133,8 @@ class InstallerWithTarvolt : public InstallerTest {
   protected:
     void SetUp() override {
         InstallerTest::SetUp();
+        if (IsSkipped())
+            return;
         ResetSimulatedKeyboard();
         DeleteUserKey(kSettingsKey);
     }
