@@ -10,6 +10,13 @@ if(WIN32)
   set(CMAKE_RC_FLAGS "${CMAKE_RC_FLAGS} -c 65001")
   add_compile_options(-Wall -Wextra)
   add_link_options(-static -static-libgcc -static-libstdc++)
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    # Programs load at 0x01000000, as Windows XP's own do. The linker's
+    # 0x400000 is where Debian 13's 32-bit Wine puts its own loader; there
+    # every start took Wine's restart into a second process, and under
+    # emulation that start hung now and then.
+    string(APPEND CMAKE_EXE_LINKER_FLAGS " -Wl,--image-base=0x01000000")
+  endif()
   if(QX_TARGET STREQUAL "win32")
     add_link_options(-Wl,--major-subsystem-version,5 -Wl,--minor-subsystem-version,0
                      -Wl,--major-os-version,5 -Wl,--minor-os-version,0)
