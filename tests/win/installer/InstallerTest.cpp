@@ -234,7 +234,8 @@ TEST_F(InstallerSilent, UninstallRemovesWhatSetupAddedAndKeepsTheSettings) {
         if (c.userFileInFolder)
             EXPECT_EQ(std::vector<std::wstring>{L"notes.txt"}, FolderContents(folder));
         else
-            EXPECT_FALSE(FolderExists(folder)) << "the emptied program folder stays";
+            EXPECT_FALSE(FolderExists(folder)) << "the emptied program folder stays, holding "
+                                               << ::testing::PrintToString(FolderContents(folder));
         EXPECT_EQ(std::vector<std::wstring>{}, StartMenuShortcuts());
         EXPECT_FALSE(FolderExists(StartMenuFolder()));
         EXPECT_FALSE(RunEntry().has_value());
