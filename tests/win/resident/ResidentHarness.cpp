@@ -417,8 +417,9 @@ std::wstring ResidentTest::WaitForNoticeParameters(DWORD timeoutMs) {
     WaitUntil(
         [&] {
             for (DWORD id : ProcessesIn(Folder(), L"Vistrel.exe")) {
+                // A copy just started may not show its parameters yet.
                 commandLine = ProcessCommandLine(id);
-                if (!commandLine.empty())
+                if (!ParametersOf(commandLine).empty())
                     return true;
             }
             return false;
