@@ -88,13 +88,14 @@ std::optional<ULONGLONG> FixedBase(const std::wstring& program) {
     if (!image || image->size() < sizeof(dos))
         return std::nullopt;
     std::memcpy(&dos, image->data(), sizeof(dos));
+    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0)
+        return std::nullopt;
     const size_t fileHeaderAt = static_cast<size_t>(dos.e_lfanew) + sizeof(DWORD);
     IMAGE_FILE_HEADER fileHeader{};
     IMAGE_OPTIONAL_HEADER32 optional32{};
     IMAGE_OPTIONAL_HEADER64 optional64{};
     const size_t optionalAt = fileHeaderAt + sizeof(fileHeader);
-    if (dos.e_magic != IMAGE_DOS_SIGNATURE || dos.e_lfanew < 0 ||
-        image->size() < optionalAt + sizeof(optional64))
+    if (image->size() < optionalAt + sizeof(optional64))
         return std::nullopt;
     std::memcpy(&fileHeader, image->data() + fileHeaderAt, sizeof(fileHeader));
     if (!(fileHeader.Characteristics & IMAGE_FILE_RELOCS_STRIPPED))
