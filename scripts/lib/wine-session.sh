@@ -90,6 +90,28 @@ wine_session_boot() {
 wine_session_end_server() {
   wineserver -k >/dev/null 2>&1 || true
   timeout 60 wineserver -w >/dev/null 2>&1 || true
+  wine_session_end_stragglers
+}
+
+# A Wine process started just as its server is stopped can miss the server
+# and wait on its own pipe for good (seen once with winedevice.exe). Any
+# Wine or emulator process of this prefix still there now is one of those.
+wine_session_end_stragglers() {
+  local environ pid exe var
+  local -a vars
+  for environ in /proc/[0-9]*/environ; do
+    pid=${environ#/proc/}
+    pid=${pid%/environ}
+    { mapfile -d '' vars <"$environ"; } 2>/dev/null || continue
+    for var in "${vars[@]}"; do
+      [ "$var" = "WINEPREFIX=$WINEPREFIX" ] || continue
+      exe=$(readlink "/proc/$pid/exe" 2>/dev/null) || break
+      case ${exe##*/} in
+        wine* | qemu-*) kill -KILL "$pid" 2>/dev/null || true ;;
+      esac
+      break
+    done
+  done
 }
 
 # Names the desktop "shell", the size of the screen, for every program the

@@ -36,27 +36,33 @@ bool IsKorean(const Environment& language) {
     return false;
 }
 
-// Runs a shell command line. Wine starts Unix programs as they are but gives
-// no handle to wait on, so callers wait for the command's effect instead.
-void StartShellCommand(const std::string& command) {
-    std::wstring line = L"/bin/sh -c \"" + Wide(command.c_str()) + L"\"";
+// Runs a shell command line and waits for it to end. Wine starts Unix
+// programs as they are but gives no handle to wait on, so the command
+// leaves a marker file last and the wait is for that.
+bool RunShellCommand(const std::string& command, const std::string& unixMarker) {
+    const std::wstring marker = WindowsPath(unixMarker);
+    DeleteFileW(marker.c_str());
+    std::wstring line =
+        L"/bin/sh -c \"" + Wide(command.c_str()) + L"; touch '" + Wide(unixMarker.c_str()) + L"'\"";
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
     if (!CreateProcessW(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
                         &startup, &info)) {
         ADD_FAILURE() << "could not start /bin/sh, error " << GetLastError();
-        return;
+        return false;
     }
     CloseHandle(info.hThread);
     CloseHandle(info.hProcess);
+    const bool ended =
+        WaitUntil([&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; },
+                  kAppearTimeoutMs);
+    DeleteFileW(marker.c_str());
+    return ended;
 }
 
-// A new name each time: a probe made just before the folder was locked stays
-// there, and opening it again would say the folder is writable.
 bool CanCreateFileIn(const std::wstring& folder) {
-    static unsigned probes = 0;
-    const std::wstring probe = folder + L"\\probe" + std::to_wstring(++probes) + L".tmp";
+    const std::wstring probe = folder + L"\\probe.tmp";
     HANDLE file = CreateFileW(probe.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_NEW,
                               FILE_ATTRIBUTE_NORMAL, nullptr);
     if (file == INVALID_HANDLE_VALUE)
@@ -362,17 +368,22 @@ Process OpenRunningCopy(DWORD processId) {
 ReadOnlyFolder::ReadOnlyFolder(const std::string& name)
     : m_unixPath(UnixScratchPath(name)), m_path(WindowsPath(m_unixPath)) {
     // In one command so the steps keep their order; chattr -i first in case
-    // an earlier run ended before it could unlock the folder.
+    // an earlier run ended before it could unlock the folder. Nothing probes
+    // the folder before the command ends: a probe file made just before the
+    // lock could not be removed and would stay in the folder.
     const std::string folder = "'" + m_unixPath + "'";
-    StartShellCommand("chattr -i " + folder + " 2>/dev/null; rm -rf " + folder + "; mkdir -p " +
-                      folder + "; chmod a-w " + folder + "; chattr +i " + folder + " 2>/dev/null");
-    WaitUntil([&] { return IsReadOnly(); }, kAppearTimeoutMs);
+    EXPECT_TRUE(RunShellCommand("chattr -i " + folder + " 2>/dev/null; rm -rf " + folder +
+                                    "; mkdir -p " + folder + "; chmod a-w " + folder +
+                                    "; chattr +i " + folder + " 2>/dev/null",
+                                m_unixPath + ".done"))
+        << "the shell did not lock " << m_unixPath;
 }
 
 ReadOnlyFolder::~ReadOnlyFolder() {
     const std::string folder = "'" + m_unixPath + "'";
-    StartShellCommand("chattr -i " + folder + " 2>/dev/null; chmod u+w " + folder);
-    WaitUntil([&] { return FolderExists(m_path) && CanCreateFileIn(m_path); }, kAppearTimeoutMs);
+    EXPECT_TRUE(RunShellCommand("chattr -i " + folder + " 2>/dev/null; chmod u+w " + folder,
+                                m_unixPath + ".done"))
+        << "the shell did not unlock " << m_unixPath;
 }
 
 bool ReadOnlyFolder::IsReadOnly() const {
