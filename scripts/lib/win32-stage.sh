@@ -1,12 +1,14 @@
-# Sourced by scripts/test, scripts/win32-stage, scripts/demo and scripts/setup:
+# Sourced by scripts/test, scripts/win32-stage, scripts/demo and scripts/setup,
+# after scripts/lib/run.sh:
 # the Windows 2000/XP build run here. This kernel runs no 32-bit code, so
 # Wine's 32-bit loader runs under qemu-user, registered for i386 programs
 # only while the stage runs: with it in place every 32-bit program on the
 # machine runs under it, and every new Wine prefix boots a 32-bit side.
-#   win32_stage_lock          waits for the machine's run lock, then removes
-#                             the registration a killed run left behind
-#   win32_stage_unlock        lets the next run in
-#   win32_stage_run ROOT [CTEST_ARGS...]   the stage's session, then its cases (run_suite)
+#   win32_stage_run ROOT [CTEST_ARGS...]   registers the emulator, runs the
+#                             stage's suites, removes the registration
+#   win32_stage_register      registers qemu for i386 programs
+#   win32_stage_suites ROOT [CTEST_ARGS...]   the stage's session and its cases,
+#                             the emulator registered (run_suite_split)
 #   win32_stage_stop          ends the session and removes the registration
 #   win32_stage_foreign_entries   fails, saying what to do, when another
 #                                 emulator is registered for i386 programs
@@ -19,13 +21,6 @@ QX_WIN32_STAGE_EXCLUDED=(
   DevlinkUnload.LibraryLoadedAndFreedFiftyTimesKeepsNoHandle # i686's static libgcc makes one unwinder semaphore per load of any C++ DLL with exceptions and never closes it (a bare try/catch DLL does the same); the link's own handles are counted on win64
 )
 
-# Held on fd 9 by every run that starts Wine sessions (test, demo, the stage
-# alone), from its first session to its last: two runs never share the
-# registration, and whatever of ours is registered when a run gets the lock
-# was left by a killed one. Not /tmp/qx-wine.lock, which is the developers'
-# own queue around whole commands.
-QX_RUN_LOCK=/run/lock/qx-310-test.lock
-
 QX_BINFMT_DIR=/proc/sys/fs/binfmt_misc
 QX_BINFMT_NAME=qx-i386
 # qemu-user 9.1 or later (scripts/setup): each 32-bit program starts in well
@@ -35,43 +30,26 @@ QX_QEMU_I386=/usr/bin/qemu-i386
 # it also serves programs started from other mount namespaces.
 QX_BINFMT_RULE=":$QX_BINFMT_NAME:M::\\x7fELF\\x01\\x01\\x01\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x00\\x02\\x00\\x03\\x00:\\xff\\xff\\xff\\xff\\xff\\xfe\\xfe\\x00\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xff\\xfe\\xff\\xff\\xff:$QX_QEMU_I386:F"
 
-win32_stage_lock() {
-  exec 9>"$QX_RUN_LOCK"
-  if ! flock -n 9; then
-    echo "waiting for another test run or demo on this machine ($QX_RUN_LOCK)"
-    flock 9
-  fi
-  QX_RUN_LOCKED=1
-  if [ -e "$QX_BINFMT_DIR/$QX_BINFMT_NAME" ]; then
-    echo "win32: removing the emulator registration a killed run left behind"
-    win32_stage_unregister
-  fi
-}
-
-win32_stage_unlock() {
-  QX_RUN_LOCKED=
-  exec 9>&-
-}
-
 win32_stage_run() {
+  win32_stage_register || { suite_not_run win32 "the emulator could not be registered"; return; }
+  win32_stage_suites "$@"
+  win32_stage_unregister
+}
+
+# The stage's session and its cases, with the emulator registered: a prefix
+# booted without it has no 32-bit side, and 32-bit programs then fail to load
+# kernel32.dll. The cases that start sessions of their own come last, as in
+# the win64 suite.
+win32_stage_suites() {
   local root=$1 dir=$1/build/win32-stage
   shift
-  if win32_stage_start "$root"; then
+  if wine_session_start "$root" "$root/build/wineprefix-win32"; then
     win32_stage_check_excluded "$dir"
-    run_suite win32 "$dir" --timeout 600 -E "$(win32_stage_excluded)" "$@"
+    run_suite_split win32 "$dir" --timeout 600 -E "$(win32_stage_excluded)" "$@"
   else
     suite_not_run win32 "the stage did not start"
   fi
-  win32_stage_stop
-}
-
-# The emulator first: a prefix booted without it has no 32-bit side, and
-# 32-bit programs then fail to load kernel32.dll. With qemu-user 10 the boot
-# takes about as long either way (14 s against 11 here).
-win32_stage_start() {
-  local root=$1
-  win32_stage_register || return 1
-  wine_session_start "$root" "$root/build/wineprefix-win32"
+  wine_session_stop
 }
 
 # Only the lock's holder may touch the registration: a run that ends before

@@ -10,14 +10,17 @@
 # X screen.
 
 # Fd 9 (the run lock) stays with the script: the server and the display live
-# on when a run is killed, and must not hold the lock for good.
+# on when a run is killed, and must not hold the lock for good. The script's
+# run ends them by their tag (scripts/lib/run.sh).
 wine_session_start() {
   local root=$1
   export WINEPREFIX=${2:-$root/build/wineprefix}
   export WINEDEBUG=-all
   export WINEDLLOVERRIDES="mscoree,mshtml="
   export WINEARCH=win64
-  export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8
+  # For the programs: this shell may have started before setup made the
+  # locales, and would only warn that it cannot take them itself.
+  export LANG=en_US.UTF-8 LC_ALL=en_US.UTF-8 2>/dev/null
   # Everything 64-bit goes through wine64: once wine32 is installed, Debian's
   # wine launcher and its wrappers (wineboot, winepath) try the 32-bit loader.
   export PATH=/usr/lib/wine:$PATH
@@ -80,16 +83,18 @@ wine_session_display() {
 }
 
 # A new prefix boots in about 15 s here; one that hangs fails the session.
+# Every wait of a session is bounded, and a signal ends it at once
+# (run_waited).
 wine_session_boot() {
-  if ! timeout --foreground 300 wine64 wineboot "$@" >/dev/null 2>&1; then
+  if ! run_waited timeout 300 wine64 wineboot "$@" >/dev/null 2>&1; then
     echo "wine session: wineboot $* failed or took over 300 s in $WINEPREFIX" >&2
     return 1
   fi
 }
 
 wine_session_end_server() {
-  wineserver -k >/dev/null 2>&1 || true
-  timeout 60 wineserver -w >/dev/null 2>&1 || true
+  run_waited timeout 10 wineserver -k >/dev/null 2>&1 || true
+  run_waited timeout 60 wineserver -w >/dev/null 2>&1 || true
   wine_session_end_stragglers
 }
 
@@ -119,8 +124,8 @@ wine_session_end_stragglers() {
 wine_session_shell_desktop() {
   local screen=${QX_SCREEN:-1024x768x24}
   local size=${screen%x*}
-  wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
-  wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
+  run_waited timeout 60 wine64 reg add 'HKCU\Software\Wine\Explorer' /v Desktop /d shell /f >/dev/null 2>&1
+  run_waited timeout 60 wine64 reg add 'HKCU\Software\Wine\Explorer\Desktops' /v shell /d "$size" /f >/dev/null 2>&1
 }
 
 # Installs the simulated keyboard's driver (qxsimkbd.inf beside TOOL) into
@@ -129,7 +134,7 @@ wine_session_shell_desktop() {
 # fails the session.
 wine_session_install_keyboard() {
   local tool=$1 loader=${2:-wine64}
-  if ! timeout --foreground 120 "$loader" "$tool" install >/dev/null; then
+  if ! run_waited timeout 120 "$loader" "$tool" install >/dev/null; then
     echo "wine session: the simulated keyboard never appeared in $WINEPREFIX" >&2
     return 1
   fi
@@ -147,7 +152,8 @@ wine_session_configure() {
     printf '"굴림"="NanumGothic"\r\n"굴림체"="NanumGothicCoding"\r\n'
     printf '"Dotum"="NanumGothic"\r\n"돋움"="NanumGothic"\r\n"Batang"="NanumMyeongjo"\r\n\r\n'
   } | iconv -f UTF-8 -t UTF-16LE | { printf '\xff\xfe'; cat; } > "$reg"
-  wine64 regedit /S "$(wine64 winepath -w "$reg" 2>/dev/null)" >/dev/null 2>&1
+  # Drive Z: is the root of the Unix file system in every new prefix.
+  run_waited timeout 60 wine64 regedit /S "Z:${reg//\//\\}" >/dev/null 2>&1
   rm -f "$reg"
 }
 
