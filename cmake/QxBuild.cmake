@@ -4,13 +4,18 @@ get_filename_component(QX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
 # The same source gives the same bytes in any folder: debug information and
 # __FILE__ name paths relative to the checkout (and to a build folder outside
-# it), never the folders themselves. ccache rewrites these options under its
-# base folder, so clones in other folders still share its results.
+# it), never the folders themselves.
 add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${QX_SOURCE_DIR}=.>)
 string(FIND "${CMAKE_BINARY_DIR}/" "${QX_SOURCE_DIR}/" binary_dir_in_source)
 if(NOT binary_dir_in_source EQUAL 0)
   add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
 endif()
+# ccache, whose base folder is the checkout, hands the compiler the paths
+# under it relative to the folder the compiler runs in, the target's (make
+# runs it there): that prefix names the checkout too, so a build with the
+# cache and one without give the same bytes.
+set(relative_source_dir "$<PATH:RELATIVE_PATH,${QX_SOURCE_DIR},$<TARGET_PROPERTY:BINARY_DIR>>")
+add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${relative_source_dir}=.>")
 
 # The time of the last commit (or SOURCE_DATE_EPOCH when set), in seconds
 # since 1970; empty when neither is known, as in a copy without git.
@@ -165,9 +170,12 @@ endfunction()
 function(qx_remake_import_library target def)
   find_program(QX_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
   get_filename_component(def ${def} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  # dlltool names the library's symbols after the path it writes; a bare
+  # file name keeps the build folder out of the programs' debug information.
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${QX_DLLTOOL} --input-def ${def} --dllname $<TARGET_FILE_NAME:${target}> --kill-at
-            --output-lib $<TARGET_LINKER_FILE:${target}>
+            --output-lib $<TARGET_LINKER_FILE_NAME:${target}>
+    WORKING_DIRECTORY $<TARGET_LINKER_FILE_DIR:${target}>
     VERBATIM)
 endfunction()
 
