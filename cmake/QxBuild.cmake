@@ -3,19 +3,17 @@
 get_filename_component(QX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
 
 # The same source gives the same bytes in any folder: debug information and
-# __FILE__ name paths relative to the checkout (and to a build folder outside
-# it), never the folders themselves.
-add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${QX_SOURCE_DIR}=.>)
-string(FIND "${CMAKE_BINARY_DIR}/" "${QX_SOURCE_DIR}/" binary_dir_in_source)
-if(NOT binary_dir_in_source EQUAL 0)
-  add_compile_options($<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${CMAKE_BINARY_DIR}=build>)
-endif()
-# ccache, whose base folder is the checkout, hands the compiler the paths
-# under it relative to the folder the compiler runs in, the target's (make
-# runs it there): that prefix names the checkout too, so a build with the
-# cache and one without give the same bytes.
-set(relative_source_dir "$<PATH:RELATIVE_PATH,${QX_SOURCE_DIR},$<TARGET_PROPERTY:BINARY_DIR>>")
-add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${relative_source_dir}=.>")
+# __FILE__ name files relative to the checkout, never the folders themselves.
+# The compiler runs in the target's build folder (make runs it there), which
+# stands for the checkout too; so does the relative path from it to the
+# checkout, the form in which ccache (its base folder is the checkout) hands
+# the compiler the paths. So a build with the cache and one without, and a
+# cache result compiled for another target or in another clone, are the same.
+set(target_dir "$<TARGET_PROPERTY:BINARY_DIR>")
+set(relative_source_dir "$<PATH:RELATIVE_PATH,${QX_SOURCE_DIR},${target_dir}>")
+foreach(folder IN ITEMS ${QX_SOURCE_DIR} ${relative_source_dir} ${target_dir})
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${folder}=.>")
+endforeach()
 
 # The time of the last commit (or SOURCE_DATE_EPOCH when set), in seconds
 # since 1970; empty when neither is known, as in a copy without git.
