@@ -1,6 +1,65 @@
 # Shared settings and helpers for the deliverables and their tests.
 
-set(QX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/..)
+get_filename_component(QX_SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR}/.. ABSOLUTE)
+
+# The same source gives the same bytes in any folder: debug information and
+# __FILE__ name files relative to the checkout, never the folders themselves.
+# The compiler runs in the target's build folder (make runs it there), which
+# stands for the checkout too; so does the relative path from it to the
+# checkout, the form in which ccache (its base folder is the checkout) hands
+# the compiler the paths. So a build with the cache and one without, and a
+# cache result compiled for another target or in another clone, are the same.
+set(target_dir "$<TARGET_PROPERTY:BINARY_DIR>")
+set(relative_source_dir "$<PATH:RELATIVE_PATH,${QX_SOURCE_DIR},${target_dir}>")
+foreach(folder IN ITEMS ${QX_SOURCE_DIR} ${relative_source_dir} ${target_dir})
+  add_compile_options("$<$<COMPILE_LANGUAGE:C,CXX>:-ffile-prefix-map=${folder}=.>")
+endforeach()
+
+# The time of the last commit (or SOURCE_DATE_EPOCH when set), in seconds
+# since 1970; empty when neither is known, as in a copy without git.
+function(qx_source_date out)
+  set(${out} "" PARENT_SCOPE)
+  if(DEFINED ENV{SOURCE_DATE_EPOCH})
+    set(${out} $ENV{SOURCE_DATE_EPOCH} PARENT_SCOPE)
+    return()
+  endif()
+  find_package(Git QUIET)
+  if(NOT GIT_FOUND)
+    return()
+  endif()
+  execute_process(COMMAND ${GIT_EXECUTABLE} -C ${QX_SOURCE_DIR} log -1 --format=%ct
+                  OUTPUT_VARIABLE time OUTPUT_STRIP_TRAILING_WHITESPACE
+                  RESULT_VARIABLE status ERROR_QUIET)
+  if(status EQUAL 0 AND time MATCHES "^[0-9]+$")
+    set(${out} ${time} PARENT_SCOPE)
+  endif()
+  # A new commit or checkout configures again, so the time follows it.
+  execute_process(COMMAND ${GIT_EXECUTABLE} -C ${QX_SOURCE_DIR} rev-parse --absolute-git-dir
+                  OUTPUT_VARIABLE git_dir OUTPUT_STRIP_TRAILING_WHITESPACE ERROR_QUIET)
+  if(git_dir AND EXISTS ${git_dir}/logs/HEAD)
+    set_property(DIRECTORY ${CMAKE_SOURCE_DIR} APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS
+                 ${git_dir}/logs/HEAD)
+  endif()
+endfunction()
+
+# Every PE header's link time (and a DLL's export table's) is the last
+# commit's, not the clock's: the linker takes it from SOURCE_DATE_EPOCH, and
+# so do objcopy and strip, which write the header again. QX_WITH_SOURCE_DATE
+# runs a command with it; QX_SOURCE_DATE_FILE holds it, for the deliverables
+# to link again when it changes.
+macro(qx_fix_link_time)
+  qx_source_date(QX_SOURCE_DATE_EPOCH)
+  set(QX_WITH_SOURCE_DATE "")
+  set(QX_SOURCE_DATE_FILE ${CMAKE_BINARY_DIR}/source-date-epoch)
+  file(CONFIGURE OUTPUT ${QX_SOURCE_DATE_FILE} CONTENT "${QX_SOURCE_DATE_EPOCH}\n")
+  if(QX_SOURCE_DATE_EPOCH)
+    set(QX_WITH_SOURCE_DATE ${CMAKE_COMMAND} -E env SOURCE_DATE_EPOCH=${QX_SOURCE_DATE_EPOCH})
+    set(CMAKE_C_LINKER_LAUNCHER ${QX_WITH_SOURCE_DATE})
+    set(CMAKE_CXX_LINKER_LAUNCHER ${QX_WITH_SOURCE_DATE})
+  else()
+    message(STATUS "No commit time (no git, no SOURCE_DATE_EPOCH): link times are the clock's")
+  endif()
+endmacro()
 
 if(WIN32)
   # Everything a deliverable runs lands in bin/, so programs find each other
@@ -30,6 +89,8 @@ if(WIN32)
   add_compile_options(${QX_SIZE_OPTIMIZATION} -ffunction-sections -fdata-sections
                       $<$<COMPILE_LANGUAGE:CXX>:-fno-rtti>)
   add_link_options(-Wl,--gc-sections)
+
+  qx_fix_link_time()
 else()
   add_compile_options(-Wall -Wextra)
 endif()
@@ -49,10 +110,11 @@ function(qx_strip_deliverable target)
   set(file $<TARGET_FILE:${target}>)
   add_custom_command(
     TARGET ${target} POST_BUILD
-    COMMAND ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
-    COMMAND ${CMAKE_STRIP} --strip-all ${file}
-    COMMAND ${CMAKE_OBJCOPY} --add-gnu-debuglink=${file}.debug ${file}
+    COMMAND ${QX_WITH_SOURCE_DATE} ${CMAKE_OBJCOPY} --only-keep-debug ${file} ${file}.debug
+    COMMAND ${QX_WITH_SOURCE_DATE} ${CMAKE_STRIP} --strip-all ${file}
+    COMMAND ${QX_WITH_SOURCE_DATE} ${CMAKE_OBJCOPY} --add-gnu-debuglink=${file}.debug ${file}
     VERBATIM)
+  set_property(TARGET ${target} APPEND PROPERTY LINK_DEPENDS ${QX_SOURCE_DATE_FILE})
 endfunction()
 
 # The runtime parts every deliverable takes: a terminate handler without the
@@ -106,9 +168,12 @@ endfunction()
 function(qx_remake_import_library target def)
   find_program(QX_DLLTOOL NAMES ${CMAKE_SYSTEM_PROCESSOR}-w64-mingw32-dlltool REQUIRED)
   get_filename_component(def ${def} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
+  # dlltool names the library's symbols after the path it writes; a bare
+  # file name keeps the build folder out of the programs' debug information.
   add_custom_command(TARGET ${target} POST_BUILD
     COMMAND ${QX_DLLTOOL} --input-def ${def} --dllname $<TARGET_FILE_NAME:${target}> --kill-at
-            --output-lib $<TARGET_LINKER_FILE:${target}>
+            --output-lib $<TARGET_LINKER_FILE_NAME:${target}>
+    WORKING_DIRECTORY $<TARGET_LINKER_FILE_DIR:${target}>
     VERBATIM)
 endfunction()
 

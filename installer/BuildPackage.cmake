@@ -1,7 +1,7 @@
 # Makes one setup package: takes the product's name, version and publisher
 # from the version block of NAMING_PROGRAM, then runs makensis. Called by the
-# build with -D MAKENSIS, WINDRES, SCRIPT, STUB, OUTPUT, CONTENTS, IDENTITY and
-# NAMING_PROGRAM.
+# build with -D MAKENSIS, WINDRES, SCRIPT, STUB, OUTPUT, CONTENTS, IDENTITY,
+# NAMING_PROGRAM, DELIVERABLES (|-separated), STAGE and SOURCE_DATE.
 
 # Text as an NSIS string literal's contents.
 function(nsis_quote text out)
@@ -48,6 +48,22 @@ file(WRITE ${IDENTITY}
      "!define PRODUCT_NAME \"${name}\"\n"
      "!define PRODUCT_VERSION \"${product_version}\"\n"
      "!define PRODUCT_PUBLISHER \"${publisher}\"\n")
+
+# The package stores each file's time: the deliverables go in as copies in
+# STAGE dated SOURCE_DATE (seconds since 1970), so that two builds of one
+# commit give the same package. The originals keep theirs, or make would
+# think them out of date.
+string(REPLACE "|" ";" DELIVERABLES "${DELIVERABLES}")
+file(REMOVE_RECURSE ${STAGE})
+file(COPY ${DELIVERABLES} DESTINATION ${STAGE})
+if(SOURCE_DATE)
+  file(GLOB staged ${STAGE}/*)
+  execute_process(COMMAND touch --no-create --date=@${SOURCE_DATE} ${staged}
+                  RESULT_VARIABLE status)
+  if(NOT status EQUAL 0)
+    message(FATAL_ERROR "installer: cannot date the packaged files (${status})")
+  endif()
+endif()
 
 get_filename_component(output_dir ${OUTPUT} DIRECTORY)
 file(MAKE_DIRECTORY ${output_dir})
