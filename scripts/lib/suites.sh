@@ -4,6 +4,7 @@
 #   run_suite_split LABEL BUILD_DIR [CTEST_ARGS...]
 #                                                the cases of the shared session, then
 #                                                those with sessions of their own
+#   run_check LABEL CMD...                       a command that is one test: passes when it exits 0
 #   suite_not_run LABEL REASON                   a suite that could not run, counted as one failure
 #   suites_in_background LABEL FUNCTION ARGS...  FUNCTION (which runs suites) in a
 #                                                subshell of its own, its output kept
@@ -51,6 +52,19 @@ suite_count() {
   passed=$((passed + total - bad - skip))
   failed=$((failed + bad))
   skipped=$((skipped + skip))
+}
+
+run_check() {
+  local label=$1
+  shift
+  echo "== $label"
+  if run_waited "$@"; then
+    echo "$label: 1 passed, 0 failed, 0 skipped"
+    passed=$((passed + 1))
+  else
+    echo "$label: 0 passed, 1 failed, 0 skipped"
+    failed=$((failed + 1))
+  fi
 }
 
 # Cases labelled own-wine-session start sessions of their own, which the
