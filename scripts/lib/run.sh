@@ -98,13 +98,28 @@ run_processes_with() {
 }
 
 # Killed outright, a few rounds: a process may start another meanwhile.
+# Each round waits (up to a second) until what it killed has died.
 run_end_tagged() {
-  local round pids
+  local round pids pid tick
   for round in 1 2 3; do
     pids=$(run_processes_with "QX_RUN_TAG=$1")
     [ -n "$pids" ] || return 0
     kill -KILL $pids 2>/dev/null || true
+    for pid in $pids; do
+      for tick in 1 2 3 4 5 6 7 8 9 10; do
+        run_alive "$pid" || break
+        sleep 0.1
+      done
+    done
   done
+}
+
+# A process that has ended but not yet been waited for (a zombie) is dead.
+run_alive() {
+  local stat
+  stat=$(cat "/proc/$1/stat" 2>/dev/null) || return 1
+  stat=${stat##*) }
+  [ "${stat%% *}" != Z ]
 }
 
 run_lock() {
@@ -148,7 +163,7 @@ run_end_dead_sessions() {
   for prefix in "$1"/build/wineprefix-[0-9]*; do
     [ -d "$prefix" ] || continue
     pid=${prefix##*-}
-    [ -d "/proc/$pid" ] && continue
+    run_alive "$pid" && continue
     kill -KILL $(run_processes_with "WINEPREFIX=$prefix") 2>/dev/null || true
     rm -rf --one-file-system "$prefix"
   done
