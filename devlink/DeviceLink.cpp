@@ -85,8 +85,9 @@ CDeviceLink::CDeviceLink() {
     InitializeCriticalSection(&m_loadLock);
 }
 
-// No device set is held here: a set is held only while a device is opened,
-// and a loaded link's polling thread keeps the library from being freed.
+// Nothing is held here: each look lets its device set go once it has opened
+// the device, and a loaded link's polling thread keeps the library from
+// being freed.
 CDeviceLink::~CDeviceLink() {
     DeleteCriticalSection(&m_loadLock);
 }
