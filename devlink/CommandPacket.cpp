@@ -48,4 +48,13 @@ bool RequestAccepted(bool succeeded, std::uint32_t lastError) {
     return succeeded || lastError == ERROR_SEM_TIMEOUT_CODE;
 }
 
+bool DeviceGone(std::uint32_t lastError) {
+    constexpr std::uint32_t ERROR_DEV_NOT_EXIST_CODE = 55;
+    constexpr std::uint32_t ERROR_NO_SUCH_DEVICE_CODE = 433;
+    constexpr std::uint32_t ERROR_DEVICE_NOT_CONNECTED_CODE = 1167;
+    constexpr std::uint32_t ERROR_DEVICE_REMOVED_CODE = 1617;
+    return lastError == ERROR_DEV_NOT_EXIST_CODE || lastError == ERROR_NO_SUCH_DEVICE_CODE ||
+           lastError == ERROR_DEVICE_NOT_CONNECTED_CODE || lastError == ERROR_DEVICE_REMOVED_CODE;
+}
+
 } // namespace devlink

@@ -70,4 +70,8 @@ std::optional<KeyEvent> KeyEventFromReply(const PacketBuffer& reply, std::uint32
 // The driver accepted the request: it succeeded, or failed with error 121.
 bool RequestAccepted(bool succeeded, std::uint32_t lastError);
 
+// The error says the keyboard is no longer there (unplugged or removed), not
+// that one request failed: ERROR_DEVICE_NOT_CONNECTED and its kin.
+bool DeviceGone(std::uint32_t lastError);
+
 } // namespace devlink

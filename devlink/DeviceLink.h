@@ -27,27 +27,38 @@ class CDeviceLink {
                     std::size_t nLength);
 
   private:
+    struct CDevice;
     struct CLoad;
 
     static DWORD WINAPI PollThreadProc(void* pLoad);
-    int PollEvent(CLoad& load);
+    int PollEvent(CLoad& load, CDevice& device);
+    DWORD PollOrLookAgain(CLoad& load);
+    bool ReopenDevice(CLoad& load);
+    void Deliver(CLoad& load, const devlink::KeyEvent& event);
+    bool Superseded(const CLoad& load) const;
     bool StartPollThread(CLoad& load);
-    bool WaitForPollThread(DWORD dwTimeoutMs);
+    static bool WaitForPollThread(HANDLE hThread, DWORD dwTimeoutMs);
     static void ReportPollThreadStuck(DWORD dwError);
     DeviceReply Issue(HANDLE hDevice, const devlink::CommandPacket& packet,
                       devlink::PacketBuffer& reply);
     void SetLoad(CLoad* pLoad);
-    CLoad* HoldLoad();
+    CDevice* HoldDevice(CLoad* pLoad);
+    int ReleaseDevice(CDevice* pDevice);
+    void DropDevice(CLoad& load, CDevice* pDevice);
     int Release(CLoad* pLoad);
 
+    // Carries the requests and closes devices; each load discovers with its own.
     CDevicePort m_port;
     qx::unique_handle m_hPollThread;
-    // Ends the polling thread's pause between two polls early, so that
-    // UnloadDriver need not wait out the rest of it. Made on the first load.
-    qx::unique_handle m_hPollWake;
-    std::atomic<bool> m_bUnloading{false};
+    // Lets one polling thread at a time send its key event: an old thread an
+    // unload gave up on may still hold one when the next load's thread has
+    // its own. Made on the first load.
+    qx::unique_handle m_hDeliveryLock;
+    // The number of the newest load; an older load's late event is dropped.
+    std::atomic<unsigned> m_nNewestLoad{0};
     // The current load, null while unloaded. Guarded by m_loadLock with the
-    // holder counts of every load; the lock is never held across a request.
+    // holder counts of every load and device; the lock is never held across
+    // a request.
     CLoad* m_pLoad = nullptr;
     CRITICAL_SECTION m_loadLock;
 };

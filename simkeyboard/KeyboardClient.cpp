@@ -86,7 +86,7 @@ bool Control(HANDLE control, DWORD code, const void* input, DWORD inputLength, v
 }
 
 bool KeyboardInterfacePresent() {
-    return InterfacePath(KEYBOARD_INTERFACE_GUID).has_value();
+    return KeyboardInterfacePath().has_value();
 }
 
 bool WaitForKeyboard(DWORD timeoutMs) {
@@ -253,6 +253,19 @@ CommandOutcome RemoveDriver() {
         ++removed;
     }
     return removed > 0 ? Done("removed\n") : Failed("no keyboard device is installed\n");
+}
+
+std::optional<std::string> KeyboardInterfacePath() {
+    return InterfacePath(KEYBOARD_INTERFACE_GUID);
+}
+
+std::optional<long> RequestWithoutFileObject() {
+    const qx::unique_hfile control = OpenControl();
+    LONG status = 0;
+    if (!control ||
+        !Control(control.get(), IOCTL_QXSIM_BARE_REQUEST, nullptr, 0, &status, sizeof status))
+        return std::nullopt;
+    return status;
 }
 
 CommandOutcome Execute(const SimulatorCommand& command) {

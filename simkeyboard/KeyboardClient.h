@@ -5,6 +5,7 @@
 
 #include "SimulatorCommand.h"
 
+#include <optional>
 #include <string>
 
 namespace simkeyboard {
@@ -27,6 +28,14 @@ CommandOutcome RemoveDriver();
 
 // Carries out a command that acts on the installed keyboard.
 CommandOutcome Execute(const SimulatorCommand& command);
+
+// The path of the keyboard's first present interface, if any.
+std::optional<std::string> KeyboardInterfacePath();
+
+// Has the driver send its first keyboard a request built in kernel mode,
+// which carries no file object; the status the request ended with, or
+// nothing when the driver does not answer.
+std::optional<long> RequestWithoutFileObject();
 
 // Parses one command line ("press 1 1") and carries it out.
 CommandOutcome Run(const std::string& commandLine);

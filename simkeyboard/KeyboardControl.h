@@ -29,6 +29,9 @@
 #define IOCTL_QXSIM_SETTING QXSIM_CTL(0x802u)
 #define IOCTL_QXSIM_STATUS QXSIM_CTL(0x803u)
 #define IOCTL_QXSIM_LOG QXSIM_CTL(0x804u)
+/* Output: the NTSTATUS a request to keyboard 0 built without a file object
+ * ended with. */
+#define IOCTL_QXSIM_BARE_REQUEST QXSIM_CTL(0x805u)
 
 /* One reply to a later poll, and the Win32 error to complete it with. */
 typedef struct QXSIM_REPLY {

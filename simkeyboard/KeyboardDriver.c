@@ -46,8 +46,10 @@ typedef struct CONNECTION {
     ULONG plugIn;
     PIRP current;       /* the request being answered or held */
     LIST_ENTRY waiting; /* requests behind it, in arrival order */
-    NTSTATUS ended;     /* set at cleanup and remove: what later requests get */
-    BOOLEAN closed;
+    NTSTATUS ended;     /* set at cleanup, unplug and remove: what later requests get */
+    ULONG references;   /* the handle's and one per request not yet completed */
+    QXSIM_REPLY taken;  /* the key event the held request took */
+    BOOLEAN holdsTaken; /* it goes back to the queue if that request fails */
 } CONNECTION;
 
 /* All the keyboard's state, under one spin lock; the devices and their
@@ -168,7 +170,8 @@ static BOOLEAN TakeFault(ULONG command, ULONG* error) {
 /* Answers one command packet under the lock: the Win32 error (0 for
  * success), the reply written to out, and the bytes returned. */
 static ULONG AnswerPacket(ULONG connectionPlugIn, ULONG controlCode, const UCHAR* input,
-                          ULONG command, UCHAR* out, ULONG outSize, ULONG* returned) {
+                          ULONG command, UCHAR* out, ULONG outSize, ULONG* returned,
+                          QXSIM_REPLY* taken) {
     ULONG error = 0;
     *returned = 0;
     if (!g_state.plugged || connectionPlugIn != g_state.plugIn)
@@ -185,6 +188,7 @@ static ULONG AnswerPacket(ULONG connectionPlugIn, ULONG controlCode, const UCHAR
         RtlCopyMemory(out, reply->bytes, length);
         *returned = length;
         error = reply->error;
+        *taken = *reply;
         g_state.firstReply = (g_state.firstReply + 1) % QXSIM_MAX_QUEUED;
         --g_state.queued;
     }
@@ -201,13 +205,26 @@ static CONNECTION* ConnectionOf(PIRP irp) {
     return (CONNECTION*)REQUEST_CONNECTION(irp);
 }
 
-/* Under the lock: a closed connection goes with its last request. TRUE when
- * it is to be freed. */
-static BOOLEAN Finished(CONNECTION* connection) {
-    if (!connection->closed || connection->current || !IsListEmpty(&connection->waiting))
+/* Under the lock: drops one reference; a closed connection goes with its
+ * last request. TRUE when it is to be freed. */
+static BOOLEAN Dereference(CONNECTION* connection) {
+    if (--connection->references > 0)
         return FALSE;
     RemoveEntryList(&connection->entry);
     return TRUE;
+}
+
+/* Under the lock: the key event a held request took goes back to the front
+ * of the queue when the request fails. */
+static VOID ReturnTakenReply(CONNECTION* connection) {
+    if (!connection->holdsTaken)
+        return;
+    connection->holdsTaken = FALSE;
+    if (g_state.queued == QXSIM_MAX_QUEUED)
+        return;
+    g_state.firstReply = (g_state.firstReply + QXSIM_MAX_QUEUED - 1) % QXSIM_MAX_QUEUED;
+    g_state.replies[g_state.firstReply] = connection->taken;
+    ++g_state.queued;
 }
 
 static VOID FreeConnection(CONNECTION* connection, BOOLEAN finished) {
@@ -259,6 +276,7 @@ static VOID CancelRequest(PDEVICE_OBJECT deviceObject, PIRP irp) {
     IoReleaseCancelSpinLock(irp->CancelIrql);
     KeAcquireSpinLock(&g_state.lock, &irql);
     if (connection->current == irp) {
+        ReturnTakenReply(connection);
         ReleaseHold(irp);
         connection->current = NULL;
         next = TakeTurn(connection);
@@ -266,7 +284,7 @@ static VOID CancelRequest(PDEVICE_OBJECT deviceObject, PIRP irp) {
         RemoveEntryList(&irp->Tail.Overlay.ListEntry);
         --g_state.waiting;
     }
-    finished = Finished(connection);
+    finished = Dereference(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
     FreeConnection(connection, finished);
     CompleteRequest(irp, STATUS_CANCELLED, 0);
@@ -302,9 +320,11 @@ static NTSTATUS Answer(PIRP irp, CONNECTION* connection, ULONG_PTR* information,
     UCHAR reply[QXSIM_PACKET_SIZE];
     ULONG command, error, returned;
     QXSIM_RECORD* record;
+    QXSIM_REPLY taken;
     KIRQL irql;
 
     *information = 0;
+    taken.length = 0;
     *delayMs = 0;
     if (inputLength > QXSIM_PACKET_SIZE)
         inputLength = QXSIM_PACKET_SIZE;
@@ -320,10 +340,13 @@ static NTSTATUS Answer(PIRP irp, CONNECTION* connection, ULONG_PTR* information,
         return connection->ended;
     }
     ++g_state.requests;
-    error = AnswerPacket(connection->plugIn, controlCode, input, command, reply,
-                         outSize < QXSIM_PACKET_SIZE ? outSize : QXSIM_PACKET_SIZE, &returned);
+    error =
+        AnswerPacket(connection->plugIn, controlCode, input, command, reply,
+                     outSize < QXSIM_PACKET_SIZE ? outSize : QXSIM_PACKET_SIZE, &returned, &taken);
     if (g_state.delayCommand == QXSIM_ANY_COMMAND || g_state.delayCommand == command)
         *delayMs = g_state.delayMs;
+    connection->taken = taken;
+    connection->holdsTaken = *delayMs > 0 && returned > 0;
     record = NewRecord(QXSIM_RECORD_REQUEST, connection->number);
     record->controlCode = controlCode;
     record->inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
@@ -366,9 +389,12 @@ static PIRP Serve(PIRP irp) {
         status = connection->ended;
         information = 0;
     }
+    if (status == STATUS_CANCELLED || connection->ended != STATUS_SUCCESS)
+        ReturnTakenReply(connection);
+    connection->holdsTaken = FALSE;
     connection->current = NULL;
     next = TakeTurn(connection);
-    finished = Finished(connection);
+    finished = Dereference(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
     FreeConnection(connection, finished);
     CompleteRequest(irp, status, information);
@@ -382,15 +408,25 @@ static VOID ServeInTurn(PIRP irp) {
 
 /* A keyboard request waits behind the requests of its handle before it. */
 static NTSTATUS KeyboardRequest(PIRP irp) {
-    CONNECTION* connection = (CONNECTION*)IoGetCurrentIrpStackLocation(irp)->FileObject->FsContext;
+    const PFILE_OBJECT file = IoGetCurrentIrpStackLocation(irp)->FileObject;
+    CONNECTION* connection = file ? (CONNECTION*)file->FsContext : NULL;
     PIRP next;
+    BOOLEAN finished;
     KIRQL irql;
+    /* A request built in kernel mode has no handle, and so no connection. */
+    if (!connection) {
+        CompleteRequest(irp, STATUS_INVALID_DEVICE_REQUEST, 0);
+        return STATUS_INVALID_DEVICE_REQUEST;
+    }
     REQUEST_CONNECTION(irp) = connection;
     IoMarkIrpPending(irp);
     KeAcquireSpinLock(&g_state.lock, &irql);
+    ++connection->references;
     IoSetCancelRoutine(irp, CancelRequest);
     if (irp->Cancel && IoSetCancelRoutine(irp, NULL)) {
+        finished = Dereference(connection);
         KeReleaseSpinLock(&g_state.lock, irql);
+        FreeConnection(connection, finished);
         CompleteRequest(irp, STATUS_CANCELLED, 0);
         return STATUS_PENDING;
     }
@@ -423,10 +459,11 @@ static PIRP TakeDueRequest(NTSTATUS* status, ULONG_PTR* information, PIRP* next,
         } else if (IoSetCancelRoutine(irp, NULL)) {
             *status = (NTSTATUS)(LONG_PTR)HELD_STATUS(irp);
             *information = (ULONG_PTR)HELD_INFORMATION(irp);
+            connection->holdsTaken = FALSE;
             ReleaseHold(irp);
             connection->current = NULL;
             *next = TakeTurn(connection);
-            *finished = Finished(connection) ? connection : NULL;
+            *finished = Dereference(connection) ? connection : NULL;
             return irp;
         }
     }
@@ -479,20 +516,25 @@ static VOID EndHeldRequest(CONNECTION* connection, NTSTATUS status) {
     if (status != STATUS_SUCCESS) {
         HELD_STATUS(held) = (PVOID)(LONG_PTR)status;
         HELD_INFORMATION(held) = NULL;
+        ReturnTakenReply(connection);
     }
 }
 
-/* Ends the holds of one connection, of a device's connections or of all
- * (both null). */
-static VOID EndHolds(CONNECTION* only, PDEVICE_OBJECT device, NTSTATUS status) {
+/* Under the lock: ends the holds of one connection, of a device's
+ * connections or of all (both null). */
+static VOID EndHoldsLocked(CONNECTION* only, PDEVICE_OBJECT device, NTSTATUS status) {
     PLIST_ENTRY entry;
-    KIRQL irql;
-    KeAcquireSpinLock(&g_state.lock, &irql);
     for (entry = g_state.connections.Flink; entry != &g_state.connections; entry = entry->Flink) {
         CONNECTION* connection = CONTAINING_RECORD(entry, CONNECTION, entry);
         if ((!only || connection == only) && (!device || connection->device == device))
             EndHeldRequest(connection, status);
     }
+}
+
+static VOID EndHolds(CONNECTION* only, PDEVICE_OBJECT device, NTSTATUS status) {
+    KIRQL irql;
+    KeAcquireSpinLock(&g_state.lock, &irql);
+    EndHoldsLocked(only, device, status);
     KeReleaseSpinLock(&g_state.lock, irql);
     KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
 }
@@ -531,10 +573,13 @@ static VOID ApplySetting(const QXSIM_SETTING* setting) {
     KeAcquireSpinLock(&g_state.lock, &irql);
     switch (setting->kind) {
     case QXSIM_UNPLUG:
+        /* A surprise removal: every handle opened before is dead, its held
+         * request ends with 1167, and the keyboard's own buffer goes. */
         if (g_state.plugged)
             ++g_state.plugIn;
         g_state.plugged = FALSE;
-        g_state.queued = 0; /* the keyboard's own buffer goes with it */
+        EndHoldsLocked(NULL, NULL, STATUS_DEVICE_NOT_CONNECTED);
+        g_state.queued = 0;
         break;
     case QXSIM_PLUG:
         g_state.plugged = TRUE;
@@ -576,6 +621,8 @@ static VOID ApplySetting(const QXSIM_SETTING* setting) {
     KeReleaseSpinLock(&g_state.lock, irql);
     if (setting->kind == QXSIM_RESET)
         EndHolds(NULL, NULL, STATUS_SUCCESS);
+    if (setting->kind == QXSIM_UNPLUG)
+        KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
     LockDevices();
     SetInterfaceStates();
     UnlockDevices();
@@ -634,6 +681,38 @@ static ULONG_PTR ReadLog(ULONG from, UCHAR* out, ULONG outSize) {
     return sizeof *header + header->count * sizeof(QXSIM_RECORD);
 }
 
+/* Sends keyboard 0 a poll built here, as another driver would send it: with
+ * no file object. Its status goes to *result. */
+static NTSTATUS SendRequestWithoutFileObject(NTSTATUS* result) {
+    UCHAR input[4] = {COMMAND_MARKER, 0, 0, CMD_POLL_EVENT};
+    UCHAR reply[4];
+    IO_STATUS_BLOCK ioStatus;
+    KEVENT done;
+    PDEVICE_OBJECT keyboard;
+    PIRP irp;
+    NTSTATUS status;
+    LockDevices();
+    keyboard = g_state.keyboards[0];
+    if (keyboard)
+        ObReferenceObject(keyboard);
+    UnlockDevices();
+    if (!keyboard)
+        return STATUS_NO_SUCH_DEVICE;
+    KeInitializeEvent(&done, NotificationEvent, FALSE);
+    irp = IoBuildDeviceIoControlRequest(IOCTL_DEVICELINK, keyboard, input, sizeof input, reply,
+                                        sizeof reply, FALSE, &done, &ioStatus);
+    if (irp) {
+        status = IoCallDriver(keyboard, irp);
+        if (status == STATUS_PENDING) {
+            KeWaitForSingleObject(&done, Executive, KernelMode, FALSE, NULL);
+            status = ioStatus.Status;
+        }
+        *result = status;
+    }
+    ObDereferenceObject(keyboard);
+    return irp ? STATUS_SUCCESS : STATUS_INSUFFICIENT_RESOURCES;
+}
+
 static NTSTATUS ControlRequest(PIRP irp, PIO_STACK_LOCATION stack) {
     const ULONG inputLength = stack->Parameters.DeviceIoControl.InputBufferLength;
     const ULONG outSize = stack->Parameters.DeviceIoControl.OutputBufferLength;
@@ -667,6 +746,14 @@ static NTSTATUS ControlRequest(PIRP irp, PIO_STACK_LOCATION stack) {
         else
             information = ReadLog(*(const ULONG*)buffer, (UCHAR*)buffer, outSize);
         break;
+    case IOCTL_QXSIM_BARE_REQUEST:
+        if (outSize < sizeof(NTSTATUS)) {
+            status = STATUS_BUFFER_TOO_SMALL;
+        } else {
+            status = SendRequestWithoutFileObject((NTSTATUS*)buffer);
+            information = NT_SUCCESS(status) ? sizeof(NTSTATUS) : 0;
+        }
+        break;
     default:
         status = STATUS_INVALID_DEVICE_REQUEST;
     }
@@ -690,8 +777,15 @@ static NTSTATUS OpenConnection(PDEVICE_OBJECT deviceObject, PFILE_OBJECT file) {
         return STATUS_INSUFFICIENT_RESOURCES;
     RtlZeroMemory(connection, sizeof *connection);
     connection->device = deviceObject;
+    connection->references = 1;
     InitializeListHead(&connection->waiting);
     KeAcquireSpinLock(&g_state.lock, &irql);
+    /* While the removal is pending, a path kept from before opens nothing. */
+    if (!g_state.plugged) {
+        KeReleaseSpinLock(&g_state.lock, irql);
+        ExFreePoolWithTag(connection, POOL_TAG);
+        return STATUS_DELETE_PENDING;
+    }
     connection->number = ++g_state.lastConnection;
     connection->plugIn = g_state.plugIn;
     InsertTailList(&g_state.connections, &connection->entry);
@@ -711,9 +805,8 @@ static VOID CloseConnection(CONNECTION* connection) {
     if (g_state.open > 0)
         --g_state.open;
     NewRecord(QXSIM_RECORD_CLOSE, connection->number);
-    connection->closed = TRUE;
     EndHeldRequest(connection, STATUS_CANCELLED);
-    finished = Finished(connection);
+    finished = Dereference(connection);
     KeReleaseSpinLock(&g_state.lock, irql);
     KeSetEvent(&g_state.holdWake, IO_NO_INCREMENT, FALSE);
     FreeConnection(connection, finished);

@@ -1,7 +1,8 @@
 // Benchmark of the shipped device link on the simulated keyboard's driver:
 // CPU time of the idle polling thread against a bare thread that polls the
 // same driver, latency from a key event queued in the driver to the window's
-// handler, and the duration of UnloadDriver.
+// handler, the duration of UnloadDriver, and how an unplugged keyboard is
+// looked for and found again.
 //   scripts/with-wine wine64 build/win64/tests/bin/devlink_benchmark.exe
 #include "LinkHarness.h"
 
@@ -17,6 +18,8 @@ namespace {
 constexpr DWORD IDLE_SECONDS = 20; // thread times come in 10 ms steps under Wine
 constexpr int LATENCY_EVENTS = 300;
 constexpr int UNLOAD_CYCLES = 100;
+constexpr int REPLUG_ROUNDS = 10;
+constexpr DWORD UNPLUGGED_SECONDS = 10;
 
 double Milliseconds(LONGLONG ticks) {
     static const LONGLONG frequency = [] {
@@ -199,6 +202,59 @@ bool MeasureUnload(const CLinkLibrary& link, HWND window) {
     return true;
 }
 
+int StatusField(const CSimulatedKeyboard& keyboard, const std::string& name) {
+    const std::string status = " " + keyboard.Must("status");
+    const std::size_t at = status.find(" " + name + "=");
+    return at == std::string::npos ? -1 : std::stoi(status.substr(at + name.size() + 2));
+}
+
+// Requests per second the link sends while the keyboard is unplugged, and
+// the time from plugging it back to the first key handled, each against the
+// poll period measured here.
+bool MeasureReplug(const CLinkLibrary& link, const CSimulatedKeyboard& keyboard,
+                   CKeyRecorder& recorder) {
+    if (link.LoadDriver(recorder.Window()) != 1)
+        return false;
+    qxtest::PumpMessages(500);
+    keyboard.Must("clear");
+    LONGLONG start = Now();
+    qxtest::PumpMessages(3000);
+    const double pollPeriod =
+        Milliseconds(Now() - start) / LoggedRequests(keyboard.Must("log")).size();
+
+    keyboard.Must("unplug");
+    if (!qxtest::WaitUntil([&] { return StatusField(keyboard, "open") == 0; }, 3000))
+        return false;
+    keyboard.Must("clear");
+    start = Now();
+    qxtest::PumpMessages(UNPLUGGED_SECONDS * 1000);
+    const double unpluggedRate =
+        LoggedRequests(keyboard.Must("log")).size() / (Milliseconds(Now() - start) / 1000.0);
+
+    std::vector<double> toKey;
+    for (int i = 0; i < REPLUG_ROUNDS; ++i) {
+        // Plugged at a random point of the once-a-second look.
+        qxtest::PumpMessages(1000 + static_cast<DWORD>(i * 97 % 1000));
+        const std::size_t received = recorder.Keys().size();
+        start = Now();
+        keyboard.Must("plug");
+        keyboard.Must("press 7 1");
+        if (!qxtest::WaitUntil([&] { return recorder.Keys().size() > received; }, 5000))
+            return false;
+        toKey.push_back(Milliseconds(Now() - start));
+        keyboard.Must("unplug");
+    }
+    keyboard.Must("plug");
+    std::printf("Unplugged and plugged back, poll period %.2f ms in this run:\n", pollPeriod);
+    std::printf(
+        "  requests while unplugged           %6.2f per s (goal <= 2), %.3f per poll period\n",
+        unpluggedRate, unpluggedRate * pollPeriod / 1000.0);
+    PrintSpread("plug to first key (goal <= 1500)", toKey);
+    std::printf("  plug to first key, max / poll period: %.1f\n",
+                *std::max_element(toKey.begin(), toKey.end()) / pollPeriod);
+    return link.UnloadDriver() != 0;
+}
+
 } // namespace
 
 int main() {
@@ -215,7 +271,8 @@ int main() {
     CKeyRecorder recorder;
     const bool done = MeasureIdleCost(link, keyboard, recorder.Window()) &&
                       MeasureLatency(link, keyboard, recorder) &&
-                      MeasureUnload(link, recorder.Window());
+                      MeasureUnload(link, recorder.Window()) &&
+                      MeasureReplug(link, keyboard, recorder);
     if (!done) {
         std::fprintf(stderr, "a measurement failed\n");
         link.UnloadDriver();

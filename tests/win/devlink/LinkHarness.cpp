@@ -14,26 +14,11 @@ std::wstring LibraryPath() {
     return qxtest::BinPath(L"TarvoltXP.dll");
 }
 
-qx::unique_hfile OpenKeyboardInterface(DWORD flags) {
-    static const GUID keyboardInterface = {
-        0xA9A19853, 0xB63B, 0x4DC4, {0xA6, 0x57, 0x0C, 0xF2, 0xDC, 0x44, 0xD9, 0xB2}};
-    const HDEVINFO set = SetupDiGetClassDevsW(&keyboardInterface, nullptr, nullptr,
-                                              DIGCF_PRESENT | DIGCF_DEVICEINTERFACE);
-    if (set == INVALID_HANDLE_VALUE)
+qx::unique_hfile OpenKeyboardInterface(DWORD flags, const std::string& path) {
+    if (path.empty())
         return qx::unique_hfile();
-    SP_DEVICE_INTERFACE_DATA data = {};
-    data.cbSize = sizeof data;
-    std::vector<BYTE> storage(1024);
-    auto* detail = reinterpret_cast<SP_DEVICE_INTERFACE_DETAIL_DATA_W*>(storage.data());
-    detail->cbSize = sizeof *detail;
-    qx::unique_hfile device;
-    if (SetupDiEnumDeviceInterfaces(set, nullptr, &keyboardInterface, 0, &data) &&
-        SetupDiGetDeviceInterfaceDetailW(set, &data, detail, static_cast<DWORD>(storage.size()),
-                                         nullptr, nullptr))
-        device.reset(CreateFileW(detail->DevicePath, 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
-                                 OPEN_EXISTING, flags, nullptr));
-    SetupDiDestroyDeviceInfoList(set);
-    return device;
+    return qx::unique_hfile(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                        nullptr, OPEN_EXISTING, flags, nullptr));
 }
 
 CSimulatedKeyboard::~CSimulatedKeyboard() {

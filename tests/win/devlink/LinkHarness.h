@@ -7,6 +7,7 @@
 #include "devlink/TarvoltXP.h"
 
 #include "framework/Handles.h"
+#include "simkeyboard/KeyboardClient.h"
 #include "support/WinTestSupport.h"
 
 #include <cstdint>
@@ -37,10 +38,12 @@ class CSimulatedKeyboard {
 
 std::wstring LibraryPath();
 
-// The first interface of the keyboard's class, opened as the library opens
-// it (access 0, synchronous unless flags say otherwise); empty when none is
-// present.
-qx::unique_hfile OpenKeyboardInterface(DWORD flags = FILE_ATTRIBUTE_NORMAL);
+// The first present interface of the keyboard's class (or the one at path),
+// opened as the library opens it (access 0, synchronous unless flags say
+// otherwise); empty when it cannot be.
+qx::unique_hfile
+OpenKeyboardInterface(DWORD flags = FILE_ATTRIBUTE_NORMAL,
+                      const std::string& path = simkeyboard::KeyboardInterfacePath().value_or(""));
 
 // The six exports of one copy of the library, loaded by path.
 class CLinkLibrary {

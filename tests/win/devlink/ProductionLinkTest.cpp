@@ -89,7 +89,8 @@ TEST(DevlinkSimulatorCommandLine, CommandsReachTheInstalledKeyboard) {
 }
 
 constexpr DWORD IOCTL_DEVICELINK = 0x000B0008;
-constexpr ULONG_PTR STATUS_CANCELLED_995 = 0xC0000120; // STATUS_CANCELLED: error 995
+constexpr ULONG_PTR STATUS_CANCELLED_995 = 0xC0000120;
+constexpr ULONG_PTR STATUS_DEVICE_NOT_CONNECTED_1167 = 0xC000009D;
 
 // One command packet on a synchronous handle: 0 or its Win32 error.
 DWORD Request(HANDLE device, BYTE command) {
@@ -120,8 +121,10 @@ TEST_F(DevlinkKeyboardDriver, FaultsAndUnplugReachTheCallerAsTheirWin32Errors) {
     }
     EXPECT_EQ(0u, Poll(device.get()));
 
+    const std::string path = simkeyboard::KeyboardInterfacePath().value_or("");
     m_keyboard.Must("unplug");
     EXPECT_FALSE(OpenKeyboardInterface()) << "the interface stayed after the unplug";
+    EXPECT_FALSE(OpenKeyboardInterface(FILE_ATTRIBUTE_NORMAL, path)) << "opened while removed";
     EXPECT_EQ(1167u, Poll(device.get()));
     m_keyboard.Must("plug");
     EXPECT_EQ(1167u, Poll(device.get())) << "a handle from before the unplug came back";
@@ -157,17 +160,29 @@ TEST_F(DevlinkKeyboardDriver, TwoThreadsOnOneHandleAreServedOneAtATime) {
     EXPECT_EQ(36, requests[1].Command());
 }
 
-// A held request ends at once, with error 995, when it is cancelled or its
-// handle is closed.
-TEST_F(DevlinkKeyboardDriver, HeldRequestEndsWhenCancelledOrItsHandleCloses) {
-    const std::function<void(qx::unique_hfile&)> endings[] = {
-        [](qx::unique_hfile& device) { EXPECT_TRUE(CancelIo(device.get())); },
-        [](qx::unique_hfile& device) { device.reset(); },
+// A held request ends at once, with error 995 when it is cancelled or its
+// handle is closed, with 1167 when the keyboard is unplugged. The key event
+// it took goes back to the queue, except with the unplugged keyboard's buffer.
+TEST_F(DevlinkKeyboardDriver, HeldRequestEndsWhenCancelledClosedOrUnplugged) {
+    struct Ending {
+        const char* label;
+        std::function<void(qx::unique_hfile&)> end;
+        ULONG_PTR status;
+        int queuedAfter;
+    } endings[] = {
+        {"cancelled", [](qx::unique_hfile& device) { EXPECT_TRUE(CancelIo(device.get())); },
+         STATUS_CANCELLED_995, 1},
+        {"closed", [](qx::unique_hfile& device) { device.reset(); }, STATUS_CANCELLED_995, 1},
+        {"unplugged", [&](qx::unique_hfile&) { m_keyboard.Must("unplug"); },
+         STATUS_DEVICE_NOT_CONNECTED_1167, 0},
     };
-    for (const auto& end : endings) {
+    for (const Ending& ending : endings) {
+        SCOPED_TRACE(ending.label);
+        ASSERT_TRUE(m_keyboard.Reset());
         qx::unique_hfile device = OpenKeyboardInterface(FILE_FLAG_OVERLAPPED);
         ASSERT_TRUE(device) << "no keyboard interface";
         m_keyboard.Must("delay 60000 33");
+        m_keyboard.Must("press 5 1");
         qx::unique_handle ended(CreateEventW(nullptr, TRUE, FALSE, nullptr));
         OVERLAPPED overlapped = {};
         overlapped.hEvent = ended.get();
@@ -179,13 +194,25 @@ TEST_F(DevlinkKeyboardDriver, HeldRequestEndsWhenCancelledOrItsHandleCloses) {
         EXPECT_TRUE(
             qxtest::WaitWithoutMessages([&] { return StatusField("in-flight") == 1; }, 5000));
 
-        end(device);
+        ending.end(device);
         EXPECT_EQ(WAIT_OBJECT_0, WaitForSingleObject(ended.get(), 1000)) << "still held";
         // The buffers stay until the request has ended, however late.
         WaitForSingleObject(ended.get(), 65000);
-        EXPECT_EQ(STATUS_CANCELLED_995, overlapped.Internal);
+        EXPECT_EQ(ending.status, overlapped.Internal);
         EXPECT_EQ(0, StatusField("in-flight"));
+        EXPECT_EQ(ending.queuedAfter, StatusField("queued")) << "the key event it took";
     }
+}
+
+// A request built in kernel mode comes without a file object, so without a
+// handle's record: refused, and the driver goes on answering.
+TEST_F(DevlinkKeyboardDriver, RequestWithoutAFileObjectIsRefused) {
+    constexpr long STATUS_INVALID_DEVICE_REQUEST_1 = static_cast<long>(0xC0000010);
+    EXPECT_EQ(std::optional<long>(STATUS_INVALID_DEVICE_REQUEST_1),
+              simkeyboard::RequestWithoutFileObject());
+    const qx::unique_hfile device = OpenKeyboardInterface();
+    ASSERT_TRUE(device) << "no keyboard interface";
+    EXPECT_EQ(0u, Poll(device.get()));
 }
 
 // Plug and unplug racing each other from two threads leave the interface as
