@@ -31,7 +31,7 @@ MsgResult CKeyServiceDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
 }
 
 // The window must be in front, or the menu stays open when the user clicks
-// elsewhere; and it must be sent a message after the menu, or the next menu
+// elsewhere; and a message must be posted to it after the menu, or the next menu
 // opens and closes at once.
 void CKeyServiceDlg::OpenTrayMenu() {
     POINT cursor = {};
