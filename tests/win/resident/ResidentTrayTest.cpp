@@ -164,8 +164,8 @@ TEST_F(ResidentTray, KeysAfterTheMenuOrTheAboutBoxLeaveTheProgramRunning) {
     for (bool about : {false, true}) {
         for (WORD key : {WORD(VK_ESCAPE), WORD(VK_RETURN)}) {
             SCOPED_TRACE(std::string(about ? "About box, " : "menu, ") + std::to_string(key));
-            StopResident(m_resident);
-            StartSystem(EnglishUserInterface());
+            if (!m_resident.process.IsRunning()) // ended by a key of an earlier row
+                StartSystem(EnglishUserInterface());
             ClickAt(CentreOf(m_icon), MOUSEEVENTF_RIGHTDOWN);
             const HWND menu = WaitForMenu();
             ASSERT_NE(nullptr, menu);
