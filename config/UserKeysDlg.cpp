@@ -7,8 +7,8 @@
 #include "framework/AppText.h"
 #include "resources/Pellor/resource.h"
 
-CUserKeysDlg::CUserKeysDlg()
-    : CDialog(IDD_USERKEYS_DIALOG),
+CUserKeysDlg::CUserKeysDlg(CStartLock& startLock)
+    : CDialog(IDD_USERKEYS_DIALOG), m_startLock(startLock),
       m_hIcon(::LoadIconA(AfxGetResourceHandle(), MAKEINTRESOURCEA(IDI_PELLOR))) {}
 
 const MessageEntry CUserKeysDlg::kMessages[] = {
@@ -28,6 +28,7 @@ BOOL CUserKeysDlg::OnInitDialog() {
     ::SendMessageA(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon));
     m_strCaption = AfxLoadString(IDS_USER_KEY_CONFIGURATION);
     ::SetWindowTextA(m_hWnd, m_strCaption.c_str());
+    m_startLock.Release(); // a later start finds this dialog from now on
     for (std::size_t i = 0; i < m_userKeys.size(); ++i) {
         UserKeyEntry& entry = m_userKeys[i];
         entry.name = AfxLoadString(IDS_PROG1 + static_cast<UINT>(i));

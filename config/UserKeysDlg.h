@@ -3,6 +3,7 @@
 #pragma once
 
 #include "framework/Dialog.h"
+#include "framework/StartLock.h"
 #include "userkeys/UserKeyStore.h"
 
 #include <array>
@@ -10,7 +11,8 @@
 
 class CUserKeysDlg : public CDialog {
   public:
-    CUserKeysDlg();
+    // The start lock is let go once the dialog carries its title.
+    explicit CUserKeysDlg(CStartLock& startLock);
 
   protected:
     BOOL OnInitDialog() override;
@@ -29,6 +31,7 @@ class CUserKeysDlg : public CDialog {
     void SaveEntries();
     int Ask(UINT questionId, UINT type) const;
 
+    CStartLock& m_startLock;
     HWND m_btnApply = nullptr;
     std::string m_strCaption;
     HICON m_hIcon;

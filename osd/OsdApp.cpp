@@ -2,9 +2,9 @@
 // display, or replace it, or become the display.
 #include "OsdCommandLine.h"
 #include "OsdDlg.h"
-#include "OsdStartLock.h"
 #include "VolumeCommand.h"
 
+#include "framework/StartLock.h"
 #include "framework/WinApp.h"
 
 #include <string>
@@ -28,7 +28,7 @@ BOOL COsdApp::InitInstance() {
         return FALSE;
     const osd::VolumeCommand command = osd::ParseVolumeCommand(params->text);
 
-    COsdStartLock startLock(kStartLockTimeout);
+    CStartLock startLock(osd::OSD_INSTANCE_GUID, kStartLockTimeout);
     if (const HWND running = ::FindWindowA(nullptr, osd::OSD_INSTANCE_GUID)) {
         if (command.type != osd::OSD_TEXT) {
             ::PostMessageA(running, WM_CLOSE, command.type, static_cast<LPARAM>(command.level));

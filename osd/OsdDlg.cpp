@@ -1,11 +1,11 @@
 #include "OsdDlg.h"
 
 #include "NoticeLayout.h"
-#include "OsdStartLock.h"
 #include "VolumeCommand.h"
 #include "resource.h"
 
 #include "framework/Handles.h"
+#include "framework/StartLock.h"
 
 #include <vector>
 
@@ -139,7 +139,7 @@ MsgResult COsdDlg::OnTimer(WPARAM, LPARAM) {
     // lock, so the display ends under it too: a command posted before the
     // end is in the queue now and is shown, and a copy that comes later
     // finds no display and shows its notice itself.
-    COsdStartLock lock(0);
+    CStartLock lock(osd::OSD_INSTANCE_GUID, 0);
     if (lock.Busy()) {
         RestartEndTimer(OSD_END_RETRY_TIME);
         return std::nullopt;

@@ -16,6 +16,8 @@ constexpr char VOLUME_CONTROL_TITLE[] = "Volume Control";
 constexpr char VOLUME_CONTROL_PROGRAM[] = "sndvol32.exe";
 constexpr char NOTICE_PROGRAM[] = "Vistrel.exe";
 constexpr UINT VOLUME_CLOSE_DELAY_MS = 1000;
+// How often the close tick looks again for a pop-up that is still coming.
+constexpr UINT VOLUME_POPUP_POLL_MS = 100;
 // A volume control that does not answer its close request within this time
 // is left alone rather than holding up the key events behind it.
 constexpr UINT VOLUME_CLOSE_WAIT_MS = 5000;
@@ -50,8 +52,10 @@ void CKeyServiceDlg::OnVolumeKey(unsigned long long keyCode) {
     if (!resident::IsVolumeKey(keyCode))
         return;
     const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE);
-    if (volumeControl)
+    if (volumeControl) {
         m_volumePopupProcess.reset(); // seen: nothing more to wait for
+        m_bVolumePopupLate = 0;
+    }
     if (resident::ShouldStartVolumeControl(m_bVolumePopupOpen != 0, volumeControl != nullptr)) {
         StartVolumeControl();
         m_bVolumePopupOpen = 1;
@@ -84,32 +88,51 @@ bool CKeyServiceDlg::IsVolumePopupComing() const {
            ::WaitForSingleObject(m_volumePopupProcess.get(), 0) == WAIT_TIMEOUT;
 }
 
-// A second after the last volume event, and every second after that while
-// the pop-up this program started is still coming. It stops once it has
-// closed a window or stopped waiting: a timer left running would close any
-// "Volume Control" the user opens later.
+// A second after the last volume event; while the pop-up this program
+// started is still coming, it looks for it often, and a pop-up that came late
+// gets its second from when it was seen. It stops once it has closed a window
+// or stopped waiting: a timer left running would close any "Volume Control"
+// the user opens later.
 void CKeyServiceDlg::CloseVolumeControl() {
     const HWND volumeControl = ::FindWindowA(nullptr, VOLUME_CONTROL_TITLE);
     if (resident::ShouldWaitForVolumeControl(IsVolumePopupComing(), volumeControl != nullptr,
-                                             ::GetTickCount() - m_dwLastVolumeKey))
+                                             ::GetTickCount() - m_dwLastVolumeKey)) {
+        m_bVolumePopupLate = 1;
+        ::SetTimer(m_hWnd, TIMER_VOLUME_CLOSE, VOLUME_POPUP_POLL_MS, nullptr);
         return;
+    }
+    if (volumeControl && m_bVolumePopupLate) {
+        m_bVolumePopupLate = 0;
+        m_volumePopupProcess.reset();
+        ::SetTimer(m_hWnd, TIMER_VOLUME_CLOSE, VOLUME_CLOSE_DELAY_MS, nullptr);
+        return;
+    }
+    // Taken before the close request, which lets key events in while it
+    // waits: a volume key served then starts its own pop-up and countdown.
     ::KillTimer(m_hWnd, TIMER_VOLUME_CLOSE);
+    m_bVolumePopupOpen = 0;
+    m_bVolumePopupLate = 0;
+    m_volumePopupProcess.reset();
     if (volumeControl) {
         ::SendMessageTimeoutA(volumeControl, WM_CLOSE, 0, 0, SMTO_ABORTIFHUNG, VOLUME_CLOSE_WAIT_MS,
                               nullptr);
     }
-    m_bVolumePopupOpen = 0;
-    m_volumePopupProcess.reset();
 }
 
+// The colour's box and each start run loops of their own, in which a stop
+// request may be served: nothing is started after it.
 void CKeyServiceDlg::ShowKeyLabel(UINT labelId) {
     const std::string parameters =
         resident::NoticeParameters(AfxLoadString(labelId), ReadDisplayColour());
+    if (m_bStopping)
+        return;
     ::ShellExecuteA(nullptr, "open", NOTICE_PROGRAM, parameters.c_str(), nullptr, SW_SHOWNORMAL);
 }
 
 void CKeyServiceDlg::RunUserKey(UserKeyEntry& entry) {
     m_userKeyStore.ReadEntry(entry);
+    if (m_bStopping)
+        return;
     switch (resident::RouteUserKey(entry.type, entry.command)) {
     case resident::UserKeyRoute::LaunchConfigProgram:
         LaunchConfigProgram();

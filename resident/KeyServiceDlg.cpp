@@ -145,18 +145,20 @@ MsgResult CKeyServiceDlg::OnSessionSwitch(WPARAM wParam, LPARAM) {
 // window ends here rather than through the IDCANCEL the default handling
 // posts: key events sent meanwhile would be served before it.
 MsgResult CKeyServiceDlg::OnClose(WPARAM, LPARAM) {
-    OnCancel();
+    EndKeyService(IDCANCEL);
     return 0;
 }
 
-void CKeyServiceDlg::OnOK() {
-    m_bStopping = 1;
-    CDialog::OnOK();
-}
+// Once in front for the tray menu, this hidden window keeps the keyboard, and
+// the dialog manager turns Enter and Escape into OK and Cancel. No key may
+// end the program: only Exit and the stop request do.
+void CKeyServiceDlg::OnOK() {}
 
-void CKeyServiceDlg::OnCancel() {
+void CKeyServiceDlg::OnCancel() {}
+
+void CKeyServiceDlg::EndKeyService(int result) {
     m_bStopping = 1;
-    CDialog::OnCancel();
+    EndDialog(result);
 }
 
 // Also runs after a failed start: each step accepts what was never started.

@@ -38,6 +38,7 @@ class CKeyServiceDlg : public CDialog {
     MsgResult OnPaint(WPARAM, LPARAM);
     MsgResult OnQueryDragIcon(WPARAM, LPARAM);
     MsgResult OnClose(WPARAM, LPARAM);
+    void EndKeyService(int result);
     MsgResult OnDestroy(WPARAM, LPARAM);
     MsgResult OnTimer(WPARAM timerId, LPARAM);
 
@@ -67,6 +68,9 @@ class CKeyServiceDlg : public CDialog {
     BOOL m_bVolumePopupOpen = 0;
     // The pop-up's program while its window has yet to be seen.
     qx::unique_handle m_volumePopupProcess;
+    // Set when the close tick found the pop-up still coming: its second
+    // starts once it is seen.
+    BOOL m_bVolumePopupLate = 0;
     DWORD m_dwLastVolumeKey = 0;
     // Set once the window is ending: nothing new is started from then on.
     BOOL m_bStopping = 0;

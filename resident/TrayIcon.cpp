@@ -4,12 +4,20 @@
 
 #include "framework/Dialog.h"
 
+namespace {
+
+// The shell 5 record, the largest that Windows 2000 knows; the headers'
+// structure has grown since, and its later fields stay unused here.
+constexpr DWORD TRAY_RECORD_SIZE = NOTIFYICONDATAA_V2_SIZE;
+
+} // namespace
+
 CTrayIcon::CTrayIcon() : m_data() {
-    m_data.cbSize = sizeof m_data;
+    m_data.cbSize = TRAY_RECORD_SIZE;
 }
 
 BOOL CTrayIcon::Add(HWND owner, UINT callbackMessage, const std::string& tip, HICON icon, UINT id) {
-    m_data.cbSize = sizeof m_data;
+    m_data.cbSize = TRAY_RECORD_SIZE;
     m_data.hWnd = owner;
     m_data.uID = id;
     m_data.hIcon = icon;

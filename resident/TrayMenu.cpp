@@ -31,22 +31,29 @@ MsgResult CKeyServiceDlg::OnTrayNotify(WPARAM, LPARAM mouseMessage) {
 }
 
 // The window must be in front, or the menu stays open when the user clicks
-// elsewhere.
+// elsewhere; and a message must be posted to it after the menu, or the next menu
+// opens and closes at once.
 void CKeyServiceDlg::OpenTrayMenu() {
     POINT cursor = {};
     ::GetCursorPos(&cursor);
     ::SetForegroundWindow(m_hWnd);
     ::TrackPopupMenu(m_pTrayPopup, TPM_RIGHTALIGN | TPM_LEFTBUTTON, cursor.x, cursor.y, 0, m_hWnd,
                      nullptr);
+    ::PostMessageA(m_hWnd, WM_NULL, 0, 0);
 }
 
+// Called after nested loops (a menu, a box) that a stop request may have ended.
 void CKeyServiceDlg::LaunchConfigProgram() {
+    if (m_bStopping)
+        return;
     const std::string program = AfxLoadString(IDS_CONFIG_PROGRAM);
     const std::string folder = GetModuleFolder();
     ::ShellExecuteA(m_hWnd, "open", program.c_str(), "", folder.c_str(), SW_SHOWNORMAL);
 }
 
 void CKeyServiceDlg::ShowAboutBox() {
+    if (m_bStopping)
+        return;
     CAboutDlg about(m_hWnd);
     about.DoModal();
 }
@@ -64,7 +71,7 @@ MsgResult CKeyServiceDlg::OnTrayAbout(WPARAM, LPARAM) {
 }
 
 MsgResult CKeyServiceDlg::OnTrayExit(WPARAM, LPARAM) {
-    OnOK();
+    EndKeyService(IDOK);
     return 0;
 }
 

@@ -232,4 +232,22 @@ TEST_F(PellorMainDialog, ASecondStartBringsTheFirstForwardAndEnds) {
     EXPECT_TRUE(IsWindow(editor)) << "the first instance keeps its editor";
 }
 
+// Two starts close together, as a quick double press of an unbound key makes
+// them: one finds the other, whichever titles its dialog first, and ends.
+TEST_F(PellorMainDialog, TwoStartsBackToBackOpenOneDialog) {
+    for (int round = 0; round < 5; ++round) {
+        SCOPED_TRACE(round);
+        Process starts[] = {StartProcess(BinPath(L"Pellor.exe")),
+                            StartProcess(BinPath(L"Pellor.exe"))};
+        const bool oneEnded =
+            WaitUntil([&] { return !starts[0].IsRunning() || !starts[1].IsRunning(); }, kUiWait);
+        Process& kept = starts[0].IsRunning() ? starts[0] : starts[1];
+        const HWND main = WaitForProcessWindow(kept.Id(), kCaption.c_str(), kUiWait);
+        for (Process& start : starts)
+            start.Kill();
+        ASSERT_TRUE(oneEnded) << "both starts opened a dialog";
+        EXPECT_NE(nullptr, main);
+    }
+}
+
 } // namespace

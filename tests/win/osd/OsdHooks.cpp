@@ -2,8 +2,9 @@
 // notice windows (a notice window that cannot be created), one reports every
 // hand-over message in the order the display takes it from its queue, one
 // holds the display a moment when its time is up, as a busy machine would,
-// one refuses the resident program's marker window, and one notes which of
-// the resident program's modules asks the shell to open what.
+// one refuses the resident program's marker window, and two note which of
+// the resident program's modules asks the shell to open what, and which
+// icon records it hands the shell.
 #include "framework/Handles.h"
 
 #include <windows.h>
@@ -99,8 +100,10 @@ namespace {
 
 using ShellExecuteAProc = HINSTANCE(WINAPI*)(HWND, LPCSTR, LPCSTR, LPCSTR, LPCSTR, INT);
 using ShellExecuteExAProc = BOOL(WINAPI*)(SHELLEXECUTEINFOA*);
+using ShellNotifyIconAProc = BOOL(WINAPI*)(DWORD, NOTIFYICONDATAA*);
 ShellExecuteAProc g_shellExecute;
 ShellExecuteExAProc g_shellExecuteEx;
+ShellNotifyIconAProc g_shellNotifyIcon;
 
 // Appends a line to "shell-calls.log" beside the program.
 void NoteShellCall(const std::string& line) {
@@ -143,6 +146,12 @@ BOOL WINAPI NotedShellExecuteEx(SHELLEXECUTEINFOA* info) {
     return g_shellExecuteEx(info);
 }
 
+BOOL WINAPI NotedShellNotifyIcon(DWORD message, NOTIFYICONDATAA* data) {
+    NoteShellCall("Shell_NotifyIconA " + std::to_string(message) + " size " +
+                  std::to_string(data->cbSize) + "\r\n");
+    return g_shellNotifyIcon(message, data);
+}
+
 // Points every import of the module that resolves to original at replacement.
 void Redirect(HMODULE module, void* original, void* replacement) {
     auto* base = reinterpret_cast<BYTE*>(module);
@@ -168,7 +177,7 @@ void Redirect(HMODULE module, void* original, void* replacement) {
     }
 }
 
-// The shell's two open calls, noted wherever the resident program or its
+// The shell's two open calls and its icon call, noted wherever the resident program or its
 // shell-action library makes them; this library then stays loaded for good,
 // as the redirected imports lead into it.
 void WatchResidentShellCalls() {
@@ -179,7 +188,9 @@ void WatchResidentShellCalls() {
         reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteA")));
     g_shellExecuteEx = reinterpret_cast<ShellExecuteExAProc>(
         reinterpret_cast<void*>(GetProcAddress(shell, "ShellExecuteExA")));
-    if (!g_shellExecute || !g_shellExecuteEx)
+    g_shellNotifyIcon = reinterpret_cast<ShellNotifyIconAProc>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "Shell_NotifyIconA")));
+    if (!g_shellExecute || !g_shellExecuteEx || !g_shellNotifyIcon)
         return;
     HMODULE self = nullptr;
     GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_PIN,
@@ -191,24 +202,43 @@ void WatchResidentShellCalls() {
                  reinterpret_cast<void*>(&NotedShellExecute));
         Redirect(module, reinterpret_cast<void*>(g_shellExecuteEx),
                  reinterpret_cast<void*>(&NotedShellExecuteEx));
+        Redirect(module, reinterpret_cast<void*>(g_shellNotifyIcon),
+                 reinterpret_cast<void*>(&NotedShellNotifyIcon));
     }
+}
+
+// True the one time it starts watching.
+bool WatchResidentShellCallsOnce() {
+    static LONG watching = 0;
+    if (!InProgram(L"Tarvolt.exe") || InterlockedExchange(&watching, 1) != 0)
+        return false;
+    WatchResidentShellCalls();
+    return true;
 }
 
 } // namespace
 
-// Once in Tarvolt.exe: redirects its and Corvix.dll's shell open calls
-// through notes in "shell-calls.log" beside it (one line per call: the
-// function, the calling module, for ShellExecuteExA the mask, and the file),
-// then signals the event "QX test shell calls watched".
+// Once in Tarvolt.exe: redirects its and Corvix.dll's shell calls through
+// notes in "shell-calls.log" beside it (one line per call: the function, the
+// calling module, for ShellExecuteExA the mask, and the file; for
+// Shell_NotifyIconA the message and the record's size), then signals the
+// event "QX test shell calls watched".
 extern "C" __declspec(dllexport) LRESULT CALLBACK
     WatchShellCalls(int code, WPARAM wParam, LPARAM lParam) {
-    static LONG watching = 0;
-    if (code == HC_ACTION && InProgram(L"Tarvolt.exe") && InterlockedExchange(&watching, 1) == 0) {
-        WatchResidentShellCalls();
+    if (code == HC_ACTION && WatchResidentShellCallsOnce()) {
         if (const qx::unique_handle watched(
                 OpenEventW(EVENT_MODIFY_STATE, FALSE, L"QX test shell calls watched"));
             watched)
             SetEvent(watched.get());
     }
+    return CallNextHookEx(nullptr, code, wParam, lParam);
+}
+
+// The same notes from the program's first window on, set as a CBT hook
+// before it starts: the calls of its start are noted too.
+extern "C" __declspec(dllexport) LRESULT CALLBACK
+    WatchShellCallsFromStart(int code, WPARAM wParam, LPARAM lParam) {
+    if (code == HCBT_CREATEWND)
+        WatchResidentShellCallsOnce();
     return CallNextHookEx(nullptr, code, wParam, lParam);
 }

@@ -3,7 +3,11 @@
 // switches that let go of the keyboard and take it up again.
 #include "ResidentHarness.h"
 
+#include "OsdTestSupport.h"
+
 #include <gtest/gtest.h>
+
+#include <shellapi.h>
 
 #include <functional>
 
@@ -153,15 +157,52 @@ TEST_F(ResidentTray, KoreanMenuAboutAndUserConfig) {
     EXPECT_TRUE(m_resident.process.IsRunning());
 }
 
-TEST_F(ResidentTray, EscapeClosesTheMenuAndTheProgramRuns) {
+// The hidden window keeps the keyboard once the menu or the About box has
+// closed, and the dialog manager turns Escape and Enter into its end: no key
+// may end the program.
+TEST_F(ResidentTray, KeysAfterTheMenuOrTheAboutBoxLeaveTheProgramRunning) {
+    for (bool about : {false, true}) {
+        for (WORD key : {WORD(VK_ESCAPE), WORD(VK_RETURN)}) {
+            SCOPED_TRACE(std::string(about ? "About box, " : "menu, ") + std::to_string(key));
+            if (!m_resident.process.IsRunning()) // ended by a key of an earlier row
+                StartSystem(EnglishUserInterface());
+            ClickAt(CentreOf(m_icon), MOUSEEVENTF_RIGHTDOWN);
+            const HWND menu = WaitForMenu();
+            ASSERT_NE(nullptr, menu);
+            HWND box = nullptr;
+            if (about) {
+                ClickAt(MenuItemPoint(menu, 0, 3), MOUSEEVENTF_LEFTDOWN);
+                box = WaitForProcessWindow(m_resident.process.Id(), ABOUT_TITLE, 10000);
+                ASSERT_NE(nullptr, box) << "no About box";
+                ASSERT_TRUE(WaitUntil([&] { return GetForegroundWindow() == box; }, 5000));
+            }
+            PressKey(about ? key : WORD(VK_ESCAPE));
+            EXPECT_TRUE(WaitUntil(
+                [&] { return VisibleWindowOfClass(L"#32768") == nullptr && !IsWindow(box); },
+                5000));
+            PressKey(key);
+            PressKey(key);
+            EXPECT_FALSE(m_resident.process.WaitForExit(2000).has_value()) << "a key ended it";
+            EXPECT_TRUE(TrayIconExists(m_resident.keyService, TRAY_ICON_ID));
+        }
+    }
+}
+
+// Windows 2000's shell takes only the icon records it knows, and a 32-bit
+// build must hand it the version-5 one.
+TEST_F(ResidentTray, EveryIconCallHandsTheShellTheVersion5Record) {
+    const osdtest::GlobalHook watch(WH_CBT, "WatchShellCallsFromStart");
+    ASSERT_TRUE(watch);
     StartSystem(EnglishUserInterface());
-    ClickAt(CentreOf(m_icon), MOUSEEVENTF_RIGHTDOWN);
-    const HWND menu = WaitForMenu();
-    ASSERT_NE(nullptr, menu);
-    PressKey(VK_ESCAPE);
-    EXPECT_TRUE(WaitUntil([] { return VisibleWindowOfClass(L"#32768") == nullptr; }, 5000));
-    EXPECT_TRUE(m_resident.process.IsRunning());
-    EXPECT_TRUE(TrayIconExists(m_resident.keyService, TRAY_ICON_ID));
+    ASSERT_TRUE(StopResident(m_resident));
+    std::vector<std::string> calls;
+    for (const std::string& line : ReadLines(Folder().File(L"shell-calls.log")))
+        if (line.rfind("Shell_NotifyIconA", 0) == 0)
+            calls.push_back(line);
+    const std::string size = " size " + std::to_string(NOTIFYICONDATAA_V2_SIZE);
+    EXPECT_EQ((std::vector<std::string>{"Shell_NotifyIconA 0" + size, "Shell_NotifyIconA 1" + size,
+                                        "Shell_NotifyIconA 2" + size}),
+              calls);
 }
 
 TEST_F(ResidentTray, DoubleClickStartsTheConfigProgramAndASecondOneFindsTheFirst) {
