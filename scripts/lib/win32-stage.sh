@@ -1,5 +1,5 @@
-# Sourced by scripts/test, scripts/win32-stage, scripts/demo and scripts/setup,
-# after scripts/lib/run.sh:
+# Sourced by scripts/test, scripts/win32-stage and scripts/demo after
+# scripts/lib/run.sh, and by scripts/setup for the foreign entries' check:
 # the Windows 2000/XP build run here. This kernel runs no 32-bit code, so
 # Wine's 32-bit loader runs under qemu-user, registered for i386 programs
 # only while the stage runs: with it in place every 32-bit program on the
