@@ -19,8 +19,11 @@ skipped=0
 run_suite() {
   local label=$1 dir=$2
   shift 2
-  local log=$PWD/$dir/Testing/$label-output.log cases=$PWD/$dir/Testing/$label-cases.xml
-  mkdir -p "$dir/Testing"
+  # ctest takes the files' paths relative to the build folder.
+  local testing=$dir/Testing
+  [[ $dir == /* ]] || testing=$PWD/$testing
+  local log=$testing/$label-output.log cases=$testing/$label-cases.xml
+  mkdir -p "$testing"
   rm -f "$log" "$cases"
   echo "== $label"
   run_waited ctest --test-dir "$dir" --output-on-failure --output-log "$log" --output-junit "$cases" "$@"
