@@ -16,7 +16,11 @@ wine_session_start() {
   local root=$1
   export WINEPREFIX=${2:-$root/build/wineprefix}
   export WINEDEBUG=-all
-  export WINEDLLOVERRIDES="mscoree,mshtml="
+  # No menu builder (here for the boot, in the registry for what programs
+  # start): it writes menu entries and icons into the home folder for every
+  # shortcut setup makes, and while it reads a shortcut's program, that
+  # file's removal stays pending and its folder cannot go.
+  export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
   export WINEARCH=win64
   # For the programs: this shell may have started before setup made the
   # locales, and would only warn that it cannot take them itself.
@@ -147,6 +151,8 @@ wine_session_configure() {
   {
     printf 'Windows Registry Editor Version 5.00\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\WineDbg]\r\n"ShowCrashDialog"=dword:00000000\r\n\r\n'
+    # A program's Unix environment may not carry WINEDLLOVERRIDES on.
+    printf '[HKEY_CURRENT_USER\\Software\\Wine\\DllOverrides]\r\n"winemenubuilder.exe"=""\r\n\r\n'
     printf '[HKEY_CURRENT_USER\\Software\\Wine\\Fonts\\Replacements]\r\n'
     printf '"Gulim"="NanumGothic"\r\n"GulimChe"="NanumGothicCoding"\r\n'
     printf '"굴림"="NanumGothic"\r\n"굴림체"="NanumGothicCoding"\r\n'
