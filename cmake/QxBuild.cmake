@@ -170,9 +170,15 @@ function(qx_remake_import_library target def)
   get_filename_component(def ${def} ABSOLUTE BASE_DIR ${CMAKE_CURRENT_SOURCE_DIR})
   # dlltool names the library's symbols after the path it writes; a bare
   # file name keeps the build folder out of the programs' debug information.
+  # It also leaves two empty temporary files behind on each call: they go to
+  # a folder of the build's own, removed afterwards, not to /tmp.
+  set(temp ${CMAKE_CURRENT_BINARY_DIR}/${target}-dlltool-temp)
   add_custom_command(TARGET ${target} POST_BUILD
-    COMMAND ${QX_DLLTOOL} --input-def ${def} --dllname $<TARGET_FILE_NAME:${target}> --kill-at
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${temp}
+    COMMAND ${CMAKE_COMMAND} -E env TMPDIR=${temp}
+            ${QX_DLLTOOL} --input-def ${def} --dllname $<TARGET_FILE_NAME:${target}> --kill-at
             --output-lib $<TARGET_LINKER_FILE_NAME:${target}>
+    COMMAND ${CMAKE_COMMAND} -E rm -rf ${temp}
     WORKING_DIRECTORY $<TARGET_LINKER_FILE_DIR:${target}>
     VERBATIM)
 endfunction()
