@@ -165,6 +165,20 @@ run_end_dead_sessions() {
     pid=${prefix##*-}
     run_alive "$pid" && continue
     kill -KILL $(run_processes_with "WINEPREFIX=$prefix") 2>/dev/null || true
+    run_remove_server_folder "$prefix"
     rm -rf --one-file-system "$prefix"
+  done
+}
+
+# Debian's Wine puts the folder of a prefix's server, named after the
+# prefix's device and inode, into a new ${TMPDIR:-/tmp}/wine-XXXXXX, and
+# leaves both behind when the server ends.
+run_remove_server_folder() {
+  local device inode folder
+  read -r device inode < <(stat -c '%D %i' "$1" 2>/dev/null) || return 0
+  for folder in "${TMPDIR:-/tmp}"/wine-*/"server-$device-$(printf %x "$inode")"; do
+    [ -d "$folder" ] || continue
+    rm -rf "$folder"
+    rmdir "${folder%/*}" 2>/dev/null || true
   done
 }

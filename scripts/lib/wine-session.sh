@@ -100,6 +100,7 @@ wine_session_end_server() {
   run_waited timeout 10 wineserver -k >/dev/null 2>&1 || true
   run_waited timeout 60 wineserver -w >/dev/null 2>&1 || true
   wine_session_end_stragglers
+  run_remove_server_folder "$WINEPREFIX"
 }
 
 # A Wine process started just as its server is stopped can miss the server
