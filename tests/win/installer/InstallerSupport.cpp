@@ -346,8 +346,9 @@ std::optional<DWORD> RunQuietConsoleProgram(const std::wstring& program,
     startup.hStdError = nul;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     PROCESS_INFORMATION info = {};
-    const BOOL started = CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
+    std::string failure;
+    const bool started = CreateProcessTwice(program, commandLine, TRUE, CREATE_NO_WINDOW, nullptr,
+                                            nullptr, startup, info, failure);
     CloseHandle(nul);
     if (!started)
         return std::nullopt;

@@ -103,22 +103,13 @@ CommandResult RunConsoleProgram(const std::wstring& program, const std::wstring&
     startup.hStdInput = nullptr;
     std::wstring commandLine = L"\"" + program + L"\" " + arguments;
     PROCESS_INFORMATION info = {};
-    const auto launch = [&] {
-        return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                              CREATE_NO_WINDOW, nullptr, nullptr, &startup, &info);
-    };
-    // Wine has been seen to refuse one start now and then under load; a
-    // second refusal is a real failure.
-    bool started = launch();
-    const DWORD firstError = started ? 0 : GetLastError();
-    if (!started)
-        started = launch();
+    std::string failure;
+    const bool started = CreateProcessTwice(program, commandLine, TRUE, CREATE_NO_WINDOW, nullptr,
+                                            nullptr, startup, info, failure);
     CloseHandle(writeEnd);
     if (!started) {
-        const DWORD secondError = GetLastError();
         CloseHandle(readEnd);
-        ADD_FAILURE() << "could not start " << std::string(program.begin(), program.end())
-                      << ", error " << firstError << " then " << secondError;
+        ADD_FAILURE() << failure;
         return result;
     }
     CloseHandle(info.hThread);

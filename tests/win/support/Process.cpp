@@ -221,6 +221,23 @@ void EndProcesses(const std::vector<DWORD>& ids, UINT exitCode) {
     }
 }
 
+bool CreateProcessTwice(const std::wstring& program, std::wstring& commandLine, BOOL inheritHandles,
+                        DWORD flags, void* environment, const wchar_t* folder,
+                        STARTUPINFOW& startup, PROCESS_INFORMATION& info, std::string& failure) {
+    const auto start = [&] {
+        return CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, inheritHandles,
+                              flags, environment, folder, &startup, &info) != 0;
+    };
+    if (start())
+        return true;
+    const DWORD firstError = GetLastError();
+    if (start())
+        return true;
+    failure = "could not start " + std::string(program.begin(), program.end()) + ", error " +
+              std::to_string(firstError) + " then " + std::to_string(GetLastError());
+    return false;
+}
+
 Process StartProcess(const std::wstring& program, const std::wstring& arguments,
                      const Environment& environment, const std::wstring& folder) {
     if (NeedsUnixEnvironment(environment))
@@ -232,11 +249,10 @@ Process StartProcess(const std::wstring& program, const std::wstring& arguments,
     STARTUPINFOW startup = {};
     startup.cb = sizeof startup;
     PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, FALSE,
-                        CREATE_UNICODE_ENVIRONMENT, block.data(),
-                        folder.empty() ? nullptr : folder.c_str(), &startup, &info)) {
-        ADD_FAILURE() << "could not start " << std::string(program.begin(), program.end())
-                      << ", error " << GetLastError();
+    std::string failure;
+    if (!CreateProcessTwice(program, commandLine, FALSE, CREATE_UNICODE_ENVIRONMENT, block.data(),
+                            folder.empty() ? nullptr : folder.c_str(), startup, info, failure)) {
+        ADD_FAILURE() << failure;
         return Process();
     }
     return Process(info.hProcess, info.hThread, info.dwProcessId);

@@ -58,6 +58,14 @@ class Process {
 Process StartProcess(const std::wstring& program, const std::wstring& arguments = L"",
                      const Environment& environment = {}, const std::wstring& folder = L"");
 
+// CreateProcessW, tried a second time when it fails: Wine has been seen to
+// refuse one start now and then under load (error 1359, the new process
+// ended before it began), most often under the emulator. A second refusal is
+// a real failure; failure then names both errors.
+bool CreateProcessTwice(const std::wstring& program, std::wstring& commandLine, BOOL inheritHandles,
+                        DWORD flags, void* environment, const wchar_t* folder,
+                        STARTUPINFOW& startup, PROCESS_INFORMATION& info, std::string& failure);
+
 struct ProcessEntry {
     DWORD id;
     std::wstring exeName;
